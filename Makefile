@@ -1,0 +1,38 @@
+# The two commands a fresh machine needs are `make demo` and `make test`;
+# both install what is missing first.
+JOBS ?= $(shell nproc)
+BUILD := cmake --build --preset
+export WINEDEBUG ?= -all
+
+.PHONY: all setup art linux windows build test demo lint clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+art: setup
+	@cmake --preset art >/dev/null
+	@$(BUILD) art -j $(JOBS)
+
+linux: art
+	@cmake --preset linux32 >/dev/null
+	@$(BUILD) linux32 -j $(JOBS)
+
+windows: art
+	@cmake --preset windows32 >/dev/null
+	@$(BUILD) windows32 -j $(JOBS)
+
+build: linux windows
+
+test: build
+	@ctest --preset linux32 -j $(JOBS)
+
+demo: build
+	@bash scripts/demo.sh
+
+lint: setup
+	@bash scripts/lint.sh
+
+clean:
+	rm -rf build dist out

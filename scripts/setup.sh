@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need, when any
+# of them is missing. Safe to run again: it does nothing when all are present.
+set -euo pipefail
+
+native_pkgs=(
+  cmake make g++ pkg-config
+  g++-multilib                 # the 32-bit Linux build (-m32)
+  g++-mingw-w64-i686           # the 32-bit Windows build
+  googletest                   # GoogleTest sources, built for -m32 by our tree
+  libstb-dev                   # BMP decode, PNG encode, TrueType rasteriser
+  libcli11-dev                 # panelhost's command line
+  fonts-liberation             # Liberation Mono, metrically equal to Courier New
+  libcairo2-dev libimagequant-dev   # art/: drawing and palette quantisation
+  clang-format clang-tidy
+)
+i386_pkgs=(
+  wine wine32:i386             # runs the Windows build
+)
+
+missing=()
+for p in "${native_pkgs[@]}" "${i386_pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+  exit 1
+fi
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
