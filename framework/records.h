@@ -35,8 +35,8 @@ using ValueCallback610 = double(GAUGE_CALL*)(HostVariable* source);
 
 // One entry of the exported ImportTable; the table ends with id 0.
 struct ImportEntry {
-  std::uint32_t id;  // kImportHostServices, kImportHostDataBlock or 0 (end)
-  void* address;     // host: the address of the service table or data block
+  std::uint32_t id{};  // kImportHostServices, kImportHostDataBlock or 0 (end)
+  void* address{};     // host: the address of the service table or data block
 };
 inline constexpr std::uint32_t kImportHostServices = 0x0F;
 inline constexpr std::uint32_t kImportHostDataBlock = 0x02;
@@ -45,18 +45,18 @@ inline constexpr std::uint32_t kModuleId = 0x13;
 
 // Offsets 0..47, common to both gauge header versions.
 struct GaugeHeaderBase {
-  std::uint32_t version;        // 700 or 610
-  const char* name;             // NUL-terminated gauge name
-  ElementHeader* const* elements;  // the root element, then null
-  Routine query;
-  RoutineWithArg install;
-  Routine initialize;
-  Routine update;
-  RoutineWithArg generate;
-  Routine draw;
-  Routine kill;
-  std::uint32_t zero40;
-  std::uint32_t defaultWidth;   // pixels
+  std::uint32_t version{};        // 700 or 610
+  const char* name{};             // NUL-terminated gauge name
+  ElementHeader* const* elements{};  // the root element, then null
+  Routine query{};
+  RoutineWithArg install{};
+  Routine initialize{};
+  Routine update{};
+  RoutineWithArg generate{};
+  Routine draw{};
+  Routine kill{};
+  std::uint32_t zero40{};
+  std::uint32_t defaultWidth{};   // pixels
 };
 
 inline constexpr std::uint32_t kGaugeVersion700 = 700;
@@ -64,31 +64,31 @@ inline constexpr std::uint32_t kGaugeVersion610 = 610;
 
 // Version-700 gauge header (120 bytes): names its mouse areas and callback.
 struct GaugeHeader700 {
-  GaugeHeaderBase base;
-  std::uint32_t zero48[8];
-  MouseArea* mouseAreas;   // or null
-  GaugeCallback callback;  // or null
-  std::uint32_t zero88[8];
+  GaugeHeaderBase base{};
+  std::uint32_t zero48[8]{};
+  MouseArea* mouseAreas{};   // or null
+  GaugeCallback callback{};  // or null
+  std::uint32_t zero88[8]{};
 };
 
 // Version-610 gauge header (88 bytes): attaches its mouse areas from its routines.
 struct GaugeHeader610 {
-  GaugeHeaderBase base;
-  std::uint32_t zero48[10];
+  GaugeHeaderBase base{};
+  std::uint32_t zero48[10]{};
 };
 
 // The exported Linkage: fixed part, then the gauge list ended by null.
 struct LinkageHead {
-  std::uint32_t moduleId;  // kModuleId
-  ModuleHook init;
-  ModuleHook deinit;
-  std::uint32_t zero12[3];
+  std::uint32_t moduleId{};  // kModuleId
+  ModuleHook init{};
+  ModuleHook deinit{};
+  std::uint32_t zero12[3]{};
 };
 
 template <std::size_t GaugeCount>
 struct LinkageRecord {
-  LinkageHead head;
-  GaugeHeaderBase* gauges[GaugeCount + 1];  // ended by null
+  LinkageHead head{};
+  GaugeHeaderBase* gauges[GaugeCount + 1]{};  // ended by null
 };
 
 // Mouse-area record (44 bytes).
@@ -106,15 +106,15 @@ inline constexpr std::uint32_t kMouseLeftClick = 0x20000000;
 inline constexpr std::uint32_t kMouseLeftHeld = 0x00200000;
 
 struct MouseArea {
-  std::uint32_t kind;       // MouseAreaKind
-  std::int32_t x, y;        // top-left corner, gauge pixels
-  std::int32_t width, height;
-  std::uint32_t cursor;     // kNoCursor except on click areas
-  std::uint32_t helpId;     // on parents; 0 elsewhere
-  std::uint32_t eventMask;  // on click areas; 0 elsewhere
-  std::uint32_t zero32;
-  MouseHandler handler;     // click areas only
-  std::uint32_t zero40;
+  std::uint32_t kind{};       // MouseAreaKind
+  std::int32_t x{}, y{};        // top-left corner, gauge pixels
+  std::int32_t width{}, height{};
+  std::uint32_t cursor{};     // kNoCursor except on click areas
+  std::uint32_t helpId{};     // on parents; 0 elsewhere
+  std::uint32_t eventMask{};  // on click areas; 0 elsewhere
+  std::uint32_t zero32{};
+  MouseHandler handler{};     // click areas only
+  std::uint32_t zero40{};
 };
 
 // Mouse-list rows, written as the tables that define them.
@@ -136,18 +136,18 @@ constexpr MouseArea MouseEndList() {
 
 // A simulator variable as a module reads it (28 bytes). The module sets the token.
 struct HostVariable {
-  std::uint32_t token;  // variable number; 0 = none
-  void* raw;            // host: address of the host's own storage (unread)
-  std::uint32_t zero8;
-  double value;         // host: current value
-  double zero20;
+  std::uint32_t token{};  // variable number; 0 = none
+  void* raw{};            // host: address of the host's own storage (unread)
+  std::uint32_t zero8{};
+  double value{};         // host: current value
+  double zero20{};
 };
 
 constexpr HostVariable Var(std::uint32_t token) { return {token, nullptr, 0, 0.0, 0.0}; }
 
 struct FailureBinding {
-  std::uint32_t key;     // host failure number; {0, 0} ends a list
-  std::uint32_t action;  // host action number
+  std::uint32_t key{};     // host failure number; {0, 0} ends a list
+  std::uint32_t action{};  // host action number
 };
 
 enum ElementKind : std::uint32_t {
@@ -164,57 +164,57 @@ inline constexpr std::uint32_t kDrawString = 6;
 
 // Common head of every element record (60 bytes).
 struct ElementHeader {
-  std::uint32_t kind;      // ElementKind
-  std::uint32_t bitmapId;  // resource id; kNoBitmap for strings
-  std::int32_t x, y;       // top-left corner; a needle's pivot on the background
-  std::int32_t zero16, zero20;
-  std::int32_t pivotX, pivotY;  // pixel of a needle bitmap that sits on the pivot
-  GaugeHeaderBase* owner;       // the gauge header that owns the element
-  std::uint32_t zero36;
-  ElementHeader* const* children;  // null-ended child list, or null
-  FailureBinding* failures;        // {0,0}-ended failure list, or null
-  std::uint32_t drawFlags;
-  std::uint32_t zero52, zero56;
+  std::uint32_t kind{};      // ElementKind
+  std::uint32_t bitmapId{};  // resource id; kNoBitmap for strings
+  std::int32_t x{}, y{};       // top-left corner; a needle's pivot on the background
+  std::int32_t zero16{}, zero20{};
+  std::int32_t pivotX{}, pivotY{};  // pixel of a needle bitmap that sits on the pivot
+  GaugeHeaderBase* owner{};       // the gauge header that owns the element
+  std::uint32_t zero36{};
+  ElementHeader* const* children{};  // null-ended child list, or null
+  FailureBinding* failures{};        // {0,0}-ended failure list, or null
+  std::uint32_t drawFlags{};
+  std::uint32_t zero52{}, zero56{};
 };
 
 // Background image: the root of every gauge.
 struct StaticImageElement700 {
-  ElementHeader header;
-  std::uint32_t runtime[9];  // host; runtime[0] holds a host address after install
+  ElementHeader header{};
+  std::uint32_t runtime[9]{};  // host; runtime[0] holds a host address after install
 };
 struct StaticImageElement610 {
-  ElementHeader header;
-  std::uint32_t runtime[5];  // host; runtime[0] is read by the install routine
+  ElementHeader header{};
+  std::uint32_t runtime[5]{};  // host; runtime[0] is read by the install routine
 };
 
 struct NeedleCalibrationPoint {
-  std::int32_t x, y;  // background pixel the needle points at for `value`
-  double value;
-  double degrees;  // host
+  std::int32_t x{}, y{};  // background pixel the needle points at for `value`
+  double value{};
+  double degrees{};  // host
 };
 
 // Needle of a version-610 gauge (224 bytes).
 struct NeedleElement610 {
-  ElementHeader header;
-  HostVariable source;
-  ValueCallback610 callback;
-  std::uint32_t zero92[3];
-  std::int32_t startX, startY;  // the first calibration point
-  NeedleCalibrationPoint* calibration;
-  std::int32_t calibrationCount;
-  std::uint32_t zero120[26];
+  ElementHeader header{};
+  HostVariable source{};
+  ValueCallback610 callback{};
+  std::uint32_t zero92[3]{};
+  std::int32_t startX{}, startY{};  // the first calibration point
+  NeedleCalibrationPoint* calibration{};
+  std::int32_t calibrationCount{};
+  std::uint32_t zero120[26]{};
 };
 
 // Needle of a version-700 gauge (236 bytes).
 struct NeedleElement700 {
-  ElementHeader header;
-  HostVariable source;
-  std::uint32_t zero88[6];
-  NeedleCalibrationPoint* calibration;
-  std::int32_t calibrationCount;
-  std::uint32_t zero120[26];
-  ValueCallback callback;
-  std::uint32_t zero228[2];
+  ElementHeader header{};
+  HostVariable source{};
+  std::uint32_t zero88[6]{};
+  NeedleCalibrationPoint* calibration{};
+  std::int32_t calibrationCount{};
+  std::uint32_t zero120[26]{};
+  ValueCallback callback{};
+  std::uint32_t zero228[2]{};
 };
 
 // Text readout of a version-700 gauge (320 bytes).
@@ -223,52 +223,52 @@ inline constexpr std::uint32_t kFontWeightNormal = 400;
 inline constexpr std::uint32_t kDefaultCharset = 1;
 
 struct StringElement700 {
-  ElementHeader header;
-  HostVariable source1;
-  HostVariable source2;
-  HostVariable source3;
-  std::uint32_t zero144[10];
-  char* text;  // host: buffer of charCount + 1 bytes, set before the callback
-  std::uint32_t zero188;
-  std::int32_t boxWidth, boxHeight;  // pixels
-  std::uint32_t zero200[2];
-  std::uint32_t textColour;  // 0x00BBGGRR; the callback may change it
-  std::uint32_t colour2;
-  std::uint32_t colour3;
-  std::uint32_t zero220[7];
-  char fontFace[32];  // NUL-padded
-  std::uint32_t fontWeight;
-  std::uint32_t charset;
-  std::uint32_t textFormat;  // Windows text-drawing flags
-  std::int32_t charCount;    // the text's longest length, NUL not counted
-  std::uint32_t zero296[4];
-  ValueCallback callback;
-  std::uint32_t zero316;
+  ElementHeader header{};
+  HostVariable source1{};
+  HostVariable source2{};
+  HostVariable source3{};
+  std::uint32_t zero144[10]{};
+  char* text{};  // host: buffer of charCount + 1 bytes, set before the callback
+  std::uint32_t zero188{};
+  std::int32_t boxWidth{}, boxHeight{};  // pixels
+  std::uint32_t zero200[2]{};
+  std::uint32_t textColour{};  // 0x00BBGGRR; the callback may change it
+  std::uint32_t colour2{};
+  std::uint32_t colour3{};
+  std::uint32_t zero220[7]{};
+  char fontFace[32]{};  // NUL-padded
+  std::uint32_t fontWeight{};
+  std::uint32_t charset{};
+  std::uint32_t textFormat{};  // Windows text-drawing flags
+  std::int32_t charCount{};    // the text's longest length, NUL not counted
+  std::uint32_t zero296[4]{};
+  ValueCallback callback{};
+  std::uint32_t zero316{};
 };
 
 // Bitmap chosen by value (136 bytes).
 struct IconElement700 {
-  ElementHeader header;
-  HostVariable source;
-  std::uint32_t zero88;
-  std::uint32_t selectionMode;  // host code: 0, 1 or 3
-  std::uint32_t zero96;
-  double selectionParameter;
-  std::uint32_t zero108;
-  std::int32_t bitmapCount;  // consecutive ids from header.bitmapId
-  std::uint32_t zero116[4];
-  ValueCallback callback;
+  ElementHeader header{};
+  HostVariable source{};
+  std::uint32_t zero88{};
+  std::uint32_t selectionMode{};  // host code: 0, 1 or 3
+  std::uint32_t zero96{};
+  double selectionParameter{};
+  std::uint32_t zero108{};
+  std::int32_t bitmapCount{};  // consecutive ids from header.bitmapId
+  std::uint32_t zero116[4]{};
+  ValueCallback callback{};
 };
 
 // Bitmap moved by variables (192 bytes).
 struct SliderElement700 {
-  ElementHeader header;
-  HostVariable xSource;
-  std::uint32_t zero88[4];
-  HostVariable ySource;
-  std::uint32_t zero132;
-  double yScale;  // pixels per unit of the y value, from header.y
-  std::uint32_t zero144[12];
+  ElementHeader header{};
+  HostVariable xSource{};
+  std::uint32_t zero88[4]{};
+  HostVariable ySource{};
+  std::uint32_t zero132{};
+  double yScale{};  // pixels per unit of the y value, from header.y
+  std::uint32_t zero144[12]{};
 };
 
 #pragma pack(pop)

@@ -37,7 +37,7 @@ struct Image {
 };
 
 // A bitmap resource of a module, decoded. Pure black pixels are transparent
-// (alpha 0) in every bitmap but a gauge's root background.
+// (alpha 0): they show whatever lies behind, on the gauge and on the panel.
 struct Bitmap {
   std::uint32_t id = 0;
   int bitsPerPixel = 0;
@@ -157,11 +157,17 @@ class Host {
 
   // The host's side of the services; called from the service entry points.
   void Trace(const char* service, std::initializer_list<std::uint32_t> args);
-  void Refresh(gauge::HostVariable& variable) const;
+  void Refresh(gauge::HostVariable& variable);
   void OnKeyEvent(std::uint32_t id, std::uint32_t parameter);
-  Gauge* GaugeForRoot(const gauge::ElementHeader* root) const;
-  void RegisterGauge(Gauge* gauge);
-  void UnregisterGauge(Gauge* gauge);
+  // The gauge whose routine, callback or handler the host is calling now;
+  // element-list and mouse-list services act on it.
+  Gauge* active() const { return active_; }
+  void SetActive(Gauge* gauge) { active_ = gauge; }
+  // Problems the host saw while serving a module (a text longer than its
+  // element allows, a service called for another gauge's root...).
+  const std::vector<std::string>& problems() const { return problems_; }
+  void Problem(std::string text) { problems_.push_back(std::move(text)); }
+  void ClearProblems() { problems_.clear(); }
 
  private:
   std::map<std::uint32_t, double> variables_;
@@ -172,7 +178,8 @@ class Host {
   std::vector<ServiceCall> trace_;
   std::vector<SoundCall> soundCalls_;
   std::vector<std::uint32_t> failures_;
-  std::vector<Gauge*> gauges_;
+  Gauge* active_ = nullptr;
+  std::vector<std::string> problems_;
   Host* previous_ = nullptr;
 };
 
@@ -246,5 +253,10 @@ class Gauge {
   std::uint32_t mouseInstallAddress_ = 0;
   std::map<const gauge::ElementHeader*, ElementState> states_;
 };
+
+// Connects the host to the sound library already loaded in the process (the
+// ignition selector links it), so every sound call lands in soundCalls().
+// Does nothing when no sound library is loaded. Called by Host::Attach.
+void ConnectSoundLibrary(Host& host);
 
 }  // namespace panelhost
