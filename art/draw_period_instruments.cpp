@@ -92,9 +92,15 @@ enum class Mark { kMajor, kMedium, kMinor };
 
 void ScaleMark(cairo_t* cr, double bearing, Mark kind) {
   switch (kind) {
-    case Mark::kMajor: Tick(cr, bearing, kMajorInner, kTickOuter, 3.4, kPaint); break;
-    case Mark::kMedium: Tick(cr, bearing, kMediumInner, kTickOuter, 2.4, kPaint); break;
-    case Mark::kMinor: Tick(cr, bearing, kMinorInner, kTickOuter, 1.5, kPaint); break;
+    case Mark::kMajor:
+      Tick(cr, bearing, kMajorInner, kTickOuter, 3.4, kPaint);
+      break;
+    case Mark::kMedium:
+      Tick(cr, bearing, kMediumInner, kTickOuter, 2.4, kPaint);
+      break;
+    case Mark::kMinor:
+      Tick(cr, bearing, kMinorInner, kTickOuter, 1.5, kPaint);
+      break;
   }
 }
 
@@ -140,8 +146,7 @@ void DialBlank(cairo_t* cr) {
   }
 
   // Inner bevel: the light falls the other way on the sloping inner edge.
-  cairo_pattern_t* bevel =
-      cairo_pattern_create_linear(kCx - 100, kCy - 100, kCx + 100, kCy + 100);
+  cairo_pattern_t* bevel = cairo_pattern_create_linear(kCx - 100, kCy - 100, kCx + 100, kCy + 100);
   AddStop(bevel, 0.0, {16, 16, 15});
   AddStop(bevel, 1.0, {92, 90, 86});
   cairo_arc(cr, kCx, kCy, kBezelInner + 4.0, 0, 2 * kPi);
@@ -181,8 +186,7 @@ void DialFinish(cairo_t* cr) {
   cairo_clip(cr);
   cairo_new_path(cr);
   cairo_arc(cr, kCx, kCy, kFaceRadius - 4, 200 * kPi / 180, 290 * kPi / 180);
-  cairo_arc_negative(cr, kCx + 18, kCy + 18, kFaceRadius - 4, 283 * kPi / 180,
-                     207 * kPi / 180);
+  cairo_arc_negative(cr, kCx + 18, kCy + 18, kFaceRadius - 4, 283 * kPi / 180, 207 * kPi / 180);
   cairo_close_path(cr);
   cairo_set_source_rgba(cr, 1, 1, 1, 0.07);
   cairo_fill(cr);
@@ -297,19 +301,19 @@ void DrawNeedle(const art::Output& out, const dials::NeedleShape& shape) {
 
   // Lance: steel frame, then the paint inside it.
   Set(cr, steel);
-  cairo_move_to(cr, cx, cy - 4.0);
-  cairo_line_to(cr, shoulder, cy - 3.6);
+  cairo_move_to(cr, cx, cy - 4.6);
+  cairo_line_to(cr, shoulder, cy - 4.0);
   cairo_line_to(cr, tip, cy);
-  cairo_line_to(cr, shoulder, cy + 3.6);
-  cairo_line_to(cr, cx, cy + 4.0);
+  cairo_line_to(cr, shoulder, cy + 4.0);
+  cairo_line_to(cr, cx, cy + 4.6);
   cairo_close_path(cr);
   cairo_fill(cr);
   Set(cr, kPaint);
-  cairo_move_to(cr, cx + 8.0, cy - 2.7);
-  cairo_line_to(cr, shoulder, cy - 2.4);
+  cairo_move_to(cr, cx + 8.0, cy - 3.3);
+  cairo_line_to(cr, shoulder, cy - 2.8);
   cairo_line_to(cr, tip - 2.5, cy);
-  cairo_line_to(cr, shoulder, cy + 2.4);
-  cairo_line_to(cr, cx + 8.0, cy + 2.7);
+  cairo_line_to(cr, shoulder, cy + 2.8);
+  cairo_line_to(cr, cx + 8.0, cy + 3.3);
   cairo_close_path(cr);
   cairo_fill(cr);
 

@@ -31,10 +31,10 @@ struct NeedleShape {
 };
 
 // Altimeter and airspeed indicator share one needle picture.
-inline constexpr NeedleShape kShortNeedle = {.width = 135, .height = 22, .pivotX = 24,
-                                             .pivotY = 10, .length = 110};
-inline constexpr NeedleShape kLongNeedle = {.width = 155, .height = 22, .pivotX = 29,
-                                            .pivotY = 11, .length = 125};
+inline constexpr NeedleShape kShortNeedle = {
+    .width = 135, .height = 22, .pivotX = 24, .pivotY = 10, .length = 110};
+inline constexpr NeedleShape kLongNeedle = {
+    .width = 155, .height = 22, .pivotX = 29, .pivotY = 11, .length = 125};
 static_assert(kShortNeedle.pivotX + kShortNeedle.length == kShortNeedle.width - 1);
 static_assert(kLongNeedle.pivotX + kLongNeedle.length == kLongNeedle.width - 1);
 

@@ -2,12 +2,13 @@
 // gauge showing a single needle over a dial face. Each module is this file
 // built with its own data set, the header named by PERIOD_INSTRUMENT_DATA
 // (period_instruments/CMakeLists.txt).
+#include "period_instruments/instrument.h"
+
 #include <array>
 #include <cstddef>
 
 #include "framework/module.h"
 #include "period_instruments/dials.h"
-#include "period_instruments/instrument.h"
 
 #ifndef PERIOD_INSTRUMENT_DATA
 #error "PERIOD_INSTRUMENT_DATA names the data set header of the module being built"
