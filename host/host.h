@@ -71,7 +71,11 @@ class Module {
   std::vector<std::uint32_t> BitmapIds() const;
   // Decodes a bitmap resource; throws Error when missing or in a format the
   // host does not draw (only uncompressed 8-bit palette and 24-bit DIBs).
-  const Bitmap& LoadBitmap(std::uint32_t id) const;
+  const Bitmap& DecodedBitmap(std::uint32_t id) const;
+
+  // The file version from the module's version resource ("1.0.0.0"), or ""
+  // when it has none. Linux modules carry none.
+  std::string FileVersion() const;
 
   // Whether [p, p + size) lies inside the module's loaded image.
   bool Contains(const void* p, std::size_t size) const;

@@ -181,6 +181,29 @@ BOOL CALLBACK CollectId(HMODULE, LPCSTR, LPSTR name, LONG_PTR out) {
 }  // namespace
 #endif
 
+std::string Module::FileVersion() const {
+#if defined(_WIN32)
+  char file[MAX_PATH];
+  if (GetModuleFileNameA(static_cast<HMODULE>(handle_), file, sizeof file) == 0) return {};
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
+  if (size == 0) return {};
+  std::vector<char> data(size);
+  if (!GetFileVersionInfoA(file, 0, size, data.data())) return {};
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) || info == nullptr) {
+    return {};
+  }
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionLS));
+#else
+  return {};
+#endif
+}
+
 std::vector<std::uint32_t> Module::BitmapIds() const {
   std::vector<std::uint32_t> ids;
 #if defined(_WIN32)
@@ -196,7 +219,7 @@ std::vector<std::uint32_t> Module::BitmapIds() const {
   return ids;
 }
 
-const Bitmap& Module::LoadBitmap(std::uint32_t id) const {
+const Bitmap& Module::DecodedBitmap(std::uint32_t id) const {
   if (auto it = bitmaps_.find(id); it != bitmaps_.end()) return it->second;
   const std::span<const std::uint8_t> dib = BitmapResource(id);
   const std::string where = path_ + ": bitmap " + std::to_string(id);

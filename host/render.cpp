@@ -199,7 +199,7 @@ int IconIndex(const gauge::IconElement700& icon, double value) {
 Image RenderGauge(const Gauge& g, std::uint32_t background) {
   const Module& module = g.module();
   gauge::ElementHeader* root = g.root();
-  const Bitmap& back = module.LoadBitmap(root->bitmapId);
+  const Bitmap& back = module.DecodedBitmap(root->bitmapId);
   Image canvas;
   canvas.width = back.image.width;
   canvas.height = back.image.height;
@@ -211,7 +211,7 @@ Image RenderGauge(const Gauge& g, std::uint32_t background) {
     const ElementState& state = g.State(e);
     switch (e->kind) {
       case gauge::kStaticImage:
-        DrawImage(canvas, module.LoadBitmap(e->bitmapId).image, e->x, e->y);
+        DrawImage(canvas, module.DecodedBitmap(e->bitmapId).image, e->x, e->y);
         break;
       case gauge::kNeedle: {
         const gauge::NeedleCalibrationPoint* points =
@@ -221,7 +221,7 @@ Image RenderGauge(const Gauge& g, std::uint32_t background) {
                                : reinterpret_cast<gauge::NeedleElement700*>(e)->calibrationCount;
         const double bearing = NeedleBearing(points, count, e->x, e->y, state.value);
         // The bitmap points right (bearing 90) when unturned.
-        DrawRotated(canvas, module.LoadBitmap(e->bitmapId).image, e->pivotX, e->pivotY, e->x, e->y,
+        DrawRotated(canvas, module.DecodedBitmap(e->bitmapId).image, e->pivotX, e->pivotY, e->x, e->y,
                     bearing - 90.0);
         break;
       }
@@ -232,7 +232,7 @@ Image RenderGauge(const Gauge& g, std::uint32_t background) {
         const auto& icon = *reinterpret_cast<gauge::IconElement700*>(e);
         const int index = state.updated ? IconIndex(icon, state.value) : 0;
         if (index >= 0) {
-          DrawImage(canvas, module.LoadBitmap(e->bitmapId + static_cast<std::uint32_t>(index)).image,
+          DrawImage(canvas, module.DecodedBitmap(e->bitmapId + static_cast<std::uint32_t>(index)).image,
                     e->x, e->y);
         }
         break;
@@ -241,7 +241,7 @@ Image RenderGauge(const Gauge& g, std::uint32_t background) {
         const auto& slider = *reinterpret_cast<gauge::SliderElement700*>(e);
         const double dy = slider.yScale * state.value;
         const int y = e->y + static_cast<int>(std::lround(std::isfinite(dy) ? std::clamp(dy, -1e4, 1e4) : 0.0));
-        DrawImage(canvas, module.LoadBitmap(e->bitmapId).image, e->x, y);
+        DrawImage(canvas, module.DecodedBitmap(e->bitmapId).image, e->x, y);
         break;
       }
       default:

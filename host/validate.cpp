@@ -218,7 +218,7 @@ class Checker {
 
   void CheckBitmap(std::uint32_t id, const std::string& record, const std::string& field) {
     try {
-      m_.LoadBitmap(id);
+      m_.DecodedBitmap(id);
     } catch (const Error& e) {
       Fail("element.bitmap", record, field, e.what());
     }

@@ -44,6 +44,9 @@ int List(const std::string& path) {
   for (gauge::GaugeHeaderBase* h : module->gauges()) {
     std::printf("  %-20s version %u, default width %u\n", h->name, h->version, h->defaultWidth);
   }
+  if (const std::string version = module->FileVersion(); !version.empty()) {
+    std::printf("  file version %s\n", version.c_str());
+  }
   std::printf("  bitmaps:");
   for (std::uint32_t id : module->BitmapIds()) std::printf(" %u", id);
   std::printf("\n");
