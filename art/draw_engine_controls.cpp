@@ -56,8 +56,8 @@ void Screw(cairo_t* cr, double cx, double cy, double radius, double slotBearing)
 
 // A ring shaded like a turned bevel: light at the upper left, dark below.
 void Bevel(cairo_t* cr, double cx, double cy, double radius, double width, int light, int dark) {
-  cairo_pattern_t* p = cairo_pattern_create_linear(cx - radius, cy - radius, cx + radius,
-                                                   cy + radius);
+  cairo_pattern_t* p =
+      cairo_pattern_create_linear(cx - radius, cy - radius, cx + radius, cy + radius);
   AddStop(p, 0.0, light, light, light);
   AddStop(p, 1.0, dark, dark, dark);
   cairo_set_source(cr, p);

@@ -36,9 +36,9 @@ class EngineModel {
   // Variables.
   static constexpr std::uint32_t kTachometer = 136;  // 16384 = 100 per cent
   static constexpr std::uint32_t kRpm = 390;
-  static constexpr std::uint32_t kRunning = 392;  // 1 while the engine runs
-  static constexpr std::uint32_t kMixture = 393;  // 0 cut-off .. 1 full rich
-  static constexpr std::uint32_t kMagneto = 399;  // alone: M2
+  static constexpr std::uint32_t kRunning = 392;   // 1 while the engine runs
+  static constexpr std::uint32_t kMixture = 393;   // 0 cut-off .. 1 full rich
+  static constexpr std::uint32_t kMagneto = 399;   // alone: M2
   static constexpr std::uint32_t kMagneto2 = 400;  // alone: M1; both: 2
   // Key events.
   static constexpr std::uint32_t kMagnetoTowardZero = 65634;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #if defined(_WIN32)
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 #endif
 
 namespace {
@@ -91,8 +91,8 @@ bool IsPlayableWave(const std::vector<char>& file) {
       const std::uint32_t channels = Le16(chunk + 10);
       const std::uint32_t rate = Le32(chunk + 12);
       const std::uint32_t bits = Le16(chunk + 22);
-      format = tag == 1 && (channels == 1 || channels == 2) && rate > 0 &&
-               (bits == 8 || bits == 16);
+      format =
+          tag == 1 && (channels == 1 || channels == 2) && rate > 0 && (bits == 8 || bits == 16);
     } else if (std::memcmp(chunk, "data", 4) == 0) {
       data = format;  // the format must come first
     }

@@ -15,8 +15,7 @@
 // Called by the library after each of the four operations, so a host can log
 // them. Installed through ordinal 100 on Windows, by name on Linux.
 using GaugeSoundObserver = void(GAUGE_CALL*)(const char* operation, std::uint32_t handle,
-                                             const char* path, std::int32_t result,
-                                             void* context);
+                                             const char* path, std::int32_t result, void* context);
 
 #if defined(_WIN32)
 #define GAUGE_SOUND_API extern "C"

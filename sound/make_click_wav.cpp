@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
   Put(file, 36 + size, 4);
   file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
   Put(file, 16, 4);
-  Put(file, 1, 2);          // PCM
-  Put(file, 1, 2);          // mono
+  Put(file, 1, 2);  // PCM
+  Put(file, 1, 2);  // mono
   Put(file, kRate, 4);
   Put(file, kRate * 2, 4);  // bytes per second
   Put(file, 2, 2);          // bytes per frame

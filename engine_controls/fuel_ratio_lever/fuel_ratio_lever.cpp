@@ -15,9 +15,9 @@ namespace {
 using namespace gauge;
 namespace geo = mixture_geometry;
 
-constexpr std::uint32_t kMixture = 393;          // 0x189
-constexpr std::uint32_t kEventRicher = 65775;    // 0x100EF
-constexpr std::uint32_t kEventLeaner = 65777;    // 0x100F1
+constexpr std::uint32_t kMixture = 393;        // 0x189
+constexpr std::uint32_t kEventRicher = 65775;  // 0x100EF
+constexpr std::uint32_t kEventLeaner = 65777;  // 0x100F1
 
 // Host service, reached through its own small wrapper.
 void TriggerKeyEvent(std::uint32_t event) { Host().TriggerKeyEvent(event, 0); }

@@ -19,9 +19,9 @@ namespace {
 using namespace gauge;
 namespace geo = selector_geometry;
 
-constexpr std::uint32_t kMagnetoSwitch = 399;    // set alone: M2
-constexpr std::uint32_t kMagnetoSwitch2 = 400;   // set alone: M1; both set: 2
-constexpr std::uint32_t kMagnetoOverride = 401;  // nonzero: position 4
+constexpr std::uint32_t kMagnetoSwitch = 399;      // set alone: M2
+constexpr std::uint32_t kMagnetoSwitch2 = 400;     // set alone: M1; both set: 2
+constexpr std::uint32_t kMagnetoOverride = 401;    // nonzero: position 4
 constexpr std::uint32_t kEventTowardZero = 65634;  // 0x10062
 constexpr std::uint32_t kEventTowardTwo = 65635;   // 0x10063
 constexpr std::int32_t kTopPosition = 3;
