@@ -7,6 +7,7 @@
 #include "host/host.h"
 #include "host/render.h"
 #include "host/validate.h"
+#include "host/cli/command.h"
 
 namespace {
 
@@ -139,38 +140,77 @@ int Render(const std::string& path, const std::string& gaugeName, const std::str
 
 }  // namespace
 
+namespace panelhost::cli {
+namespace {
+std::vector<std::pair<int, CommandSetup>>& Commands() {
+  static std::vector<std::pair<int, CommandSetup>> commands;
+  return commands;
+}
+}  // namespace
+
+CommandRegistration::CommandRegistration(int order, CommandSetup setup) {
+  Commands().emplace_back(order, std::move(setup));
+}
+}  // namespace panelhost::cli
+
+namespace {
+
+PANELHOST_COMMAND(10, [](CLI::App& app) -> std::function<int()> {
+  auto path = std::make_shared<std::string>();
+  auto* cmd = app.add_subcommand("list", "List a module's gauges and bitmaps");
+  cmd->add_option("MODULE", *path, "module binary (.so or .dll)")->required();
+  return [cmd, path] { return *cmd ? List(*path) : -1; };
+});
+
+PANELHOST_COMMAND(20, [](CLI::App& app) -> std::function<int()> {
+  auto paths = std::make_shared<std::vector<std::string>>();
+  auto* cmd = app.add_subcommand("validate", "Check every record rule of one or more modules");
+  cmd->add_option("MODULE", *paths, "module binaries")->required();
+  return [cmd, paths] { return *cmd ? ValidateAll(*paths) : -1; };
+});
+
+struct RenderOptions {
+  std::string module, gauge, out;
+  std::vector<std::string> sets, words, clicks;
+  std::vector<std::uint32_t> failures;
+  int updates = 1;
+};
+
+PANELHOST_COMMAND(30, [](CLI::App& app) -> std::function<int()> {
+  auto o = std::make_shared<RenderOptions>();
+  auto* cmd = app.add_subcommand("render", "Run a gauge and draw it to a PNG file");
+  cmd->add_option("MODULE", o->module, "module binary")->required();
+  cmd->add_option("GAUGE", o->gauge, "gauge name")->required();
+  cmd->add_option("-o,--output", o->out, "PNG file to write")->required();
+  cmd->add_option("--set", o->sets, "simulator variable TOKEN=VALUE (repeatable)");
+  cmd->add_option("--word", o->words, "HostDataBlock word BYTE_OFFSET=VALUE (repeatable)");
+  cmd->add_option("--fail", o->failures, "activate failure KEY (repeatable)");
+  cmd->add_option("--click", o->clicks, "click at gauge pixel X,Y after a frame (repeatable)");
+  cmd->add_option("--updates", o->updates, "frames to run before drawing")
+      ->check(CLI::Range(0, 1000000));
+  return [cmd, o] {
+    return *cmd ? Render(o->module, o->gauge, o->out, o->sets, o->words, o->failures, o->clicks,
+                         o->updates)
+                : -1;
+  };
+});
+
+}  // namespace
+
 int main(int argc, char** argv) {
   CLI::App app{"panelhost: a headless host for gauge modules"};
   app.footer(kHostRules);
   app.require_subcommand(1);
-
-  std::string modulePath;
-  auto* list = app.add_subcommand("list", "List a module's gauges and bitmaps");
-  list->add_option("MODULE", modulePath, "module binary (.so or .dll)")->required();
-
-  std::vector<std::string> validatePaths;
-  auto* validate = app.add_subcommand("validate", "Check every record rule of one or more modules");
-  validate->add_option("MODULE", validatePaths, "module binaries")->required();
-
-  std::string gaugeName, out;
-  std::vector<std::string> sets, words, clicks;
-  std::vector<std::uint32_t> failures;
-  int updates = 1;
-  auto* render = app.add_subcommand("render", "Run a gauge and draw it to a PNG file");
-  render->add_option("MODULE", modulePath, "module binary")->required();
-  render->add_option("GAUGE", gaugeName, "gauge name")->required();
-  render->add_option("-o,--output", out, "PNG file to write")->required();
-  render->add_option("--set", sets, "simulator variable TOKEN=VALUE (repeatable)");
-  render->add_option("--word", words, "HostDataBlock word BYTE_OFFSET=VALUE (repeatable)");
-  render->add_option("--fail", failures, "activate failure KEY (repeatable)");
-  render->add_option("--click", clicks, "click at gauge pixel X,Y after a frame (repeatable)");
-  render->add_option("--updates", updates, "frames to run before drawing")->check(CLI::Range(0, 1000000));
-
+  auto& commands = panelhost::cli::Commands();
+  std::stable_sort(commands.begin(), commands.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::function<int()>> runners;
+  for (auto& [order, setup] : commands) runners.push_back(setup(app));
   CLI11_PARSE(app, argc, argv);
   try {
-    if (*list) return List(modulePath);
-    if (*validate) return ValidateAll(validatePaths);
-    if (*render) return Render(modulePath, gaugeName, out, sets, words, failures, clicks, updates);
+    for (auto& run : runners) {
+      if (const int status = run(); status >= 0) return status;
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "panelhost: %s\n", e.what());
     return 1;
