@@ -15,10 +15,15 @@ namespace {
 
 using SetObserver = void(GAUGE_CALL*)(GaugeSoundObserver observer, void* context);
 
+// Called from inside the sound library, itself called from a module: no
+// exception may leave it, so a call made while no host runs is not recorded.
 void GAUGE_CALL RecordSoundCall(const char* operation, std::uint32_t handle, const char* path,
                                 std::int32_t result, void*) {
-  Host::Current().RecordSound(
-      {operation != nullptr ? operation : "", handle, path != nullptr ? path : "", result});
+  try {
+    Host::Current().RecordSound(
+        {operation != nullptr ? operation : "", handle, path != nullptr ? path : "", result});
+  } catch (...) {
+  }
 }
 
 }  // namespace
