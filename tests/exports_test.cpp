@@ -55,7 +55,7 @@ TEST(Exports, WindowsModulesExportOnlyTheirRecordsByName) {
     const auto result = testsupport::Run(
         "i686-w64-mingw32-objdump -p " + path.string() +
         " | sed -n '/\\[Ordinal\\/Name Pointer\\] Table/,/^$/p' | grep '\\[' | awk '{print $NF}'"
-        " | grep -v Table");
+        " | grep -vx Table");
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_EQ(Words(result.output), (std::set<std::string>{"ImportTable", "Linkage"})) << path;
   }
