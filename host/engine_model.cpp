@@ -38,7 +38,9 @@ void EngineModel::Stop() {
 double EngineModel::TargetRpm() const {
   if (!running()) return 0.0;
   const double mixture = host_.Variable(kMixture);
-  double rpm = kIdleRpm * std::min(1.0, mixture / kFiringMixture);
+  const double throttle = std::clamp(host_.Variable(kThrottle), 0.0, 1.0);
+  double rpm = (kIdleRpm + throttle * (kFullThrottleRpm - kIdleRpm)) *
+               std::min(1.0, mixture / kFiringMixture);
   const int position = MagnetoPosition();
   if (position == 1 || position == 2) rpm *= 0.95;
   return rpm;

@@ -19,9 +19,10 @@
 // Running: variable 392 is 1 while the engine runs, 0 otherwise. Step moves
 // the engine speed (variable 390, rpm) toward its target with a time constant
 // of kSpinTime seconds and mirrors it on the tachometer's variable 136, where
-// 16384 is 100 per cent of kRatedRpm. The target is kIdleRpm at a mixture of
-// kFiringMixture or richer, proportionally less when leaner, 5 per cent less
-// on one magneto, and 0 when stopped. Turning the magnetos to 0 stops the
+// 16384 is 100 per cent of kRatedRpm. The target runs from kIdleRpm at closed
+// throttle to kFullThrottleRpm at full throttle (variable 394, 0..1, which a
+// scenario sets) at a mixture of kFiringMixture or richer, proportionally less
+// when leaner, 5 per cent less on one magneto, and 0 when stopped. Turning the magnetos to 0 stops the
 // engine at once; a mixture below kCutOffMixture stops it at the next Step.
 #pragma once
 
@@ -38,6 +39,7 @@ class EngineModel {
   static constexpr std::uint32_t kRpm = 390;
   static constexpr std::uint32_t kRunning = 392;   // 1 while the engine runs
   static constexpr std::uint32_t kMixture = 393;   // 0 cut-off .. 1 full rich
+  static constexpr std::uint32_t kThrottle = 394;  // 0 closed .. 1 full
   static constexpr std::uint32_t kMagneto = 399;   // alone: M2
   static constexpr std::uint32_t kMagneto2 = 400;  // alone: M1; both: 2
   // Key events.
@@ -56,6 +58,7 @@ class EngineModel {
   static constexpr double kFiringRpm = 350.0;
   static constexpr double kIdleRpm = 700.0;
   static constexpr double kRatedRpm = 2000.0;
+  static constexpr double kFullThrottleRpm = 2150.0;
   static constexpr double kSpinTime = 0.8;
 
   explicit EngineModel(Host& host) : host_(host) {}

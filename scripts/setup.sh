@@ -12,6 +12,7 @@ native_pkgs=(
   libcli11-dev                 # panelhost's command line
   fonts-liberation             # Liberation Mono, metrically equal to Courier New
   libcairo2-dev libimagequant-dev   # art/: drawing and palette quantisation
+  webp                         # img2webp: the animated picture of a scenario run
   clang-format clang-tidy
 )
 i386_pkgs=(
