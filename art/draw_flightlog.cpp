@@ -47,8 +47,7 @@ void DrawPanel(const art::Output& out) {
   FillRect(cr, 0, 0, 1, L::kPanelSize.height, kLight, kLight, kLight);
 
   for (const L::LabelledBox& box : L::kBoxes) {
-    FillRect(cr, box.at.x, box.at.y, L::kBoxSize.width, L::kBoxSize.height, kLight, kLight,
-             kLight);
+    FillRect(cr, box.at.x, box.at.y, L::kBoxSize.width, L::kBoxSize.height, kLight, kLight, kLight);
     FillRect(cr, box.at.x + 1, box.at.y + 1, L::kBoxSize.width - 2, L::kBoxSize.height - 2, kDark,
              kDark, kDark);
   }
@@ -60,8 +59,8 @@ void DrawPanel(const art::Output& out) {
   for (const L::LabelledBox& box : L::kBoxes) {
     if (box.label == nullptr) continue;
     // Baseline on a whole pixel, capitals centred on the box.
-    art::TextAt(cr, "Liberation Sans", kLabelSize, false,
-                box.at.x + L::kBoxSize.width + kLabelGap, box.at.y + 9, box.label);
+    art::TextAt(cr, "Liberation Sans", kLabelSize, false, box.at.x + L::kBoxSize.width + kLabelGap,
+                box.at.y + 9, box.label);
   }
   out.Write(L::kPanelBitmap, pic, art::Format::kPalette8);
 }

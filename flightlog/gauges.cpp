@@ -54,9 +54,8 @@ constexpr StaticImageElement700 Background(GaugeHeaderBase* owner, std::uint32_t
   return e;
 }
 
-constexpr IconElement700 Icon(GaugeHeaderBase* owner, L::Point at, std::uint32_t bitmap,
-                              int count, std::uint32_t mode, std::uint32_t token,
-                              ValueCallback callback) {
+constexpr IconElement700 Icon(GaugeHeaderBase* owner, L::Point at, std::uint32_t bitmap, int count,
+                              std::uint32_t mode, std::uint32_t token, ValueCallback callback) {
   IconElement700 e{};
   e.header.kind = gauge::kIcon;
   e.header.bitmapId = bitmap;
@@ -124,13 +123,13 @@ template <auto& Elements>
 struct Header {
   static constexpr GaugeHeader700 Make(const char* name, L::Size background,
                                        MouseArea* mouseAreas) {
-    return {gauge::HeaderBase<gauge::Routines700<Elements>>(
-                gauge::kGaugeVersion700, name, Elements,
-                static_cast<std::uint32_t>(background.width)),
-            {},
-            mouseAreas,
-            nullptr,
-            {}};
+    return {
+        gauge::HeaderBase<gauge::Routines700<Elements>>(
+            gauge::kGaugeVersion700, name, Elements, static_cast<std::uint32_t>(background.width)),
+        {},
+        mouseAreas,
+        nullptr,
+        {}};
   }
 };
 
@@ -140,17 +139,23 @@ struct Header {
 // "recpanel"
 
 extern GaugeHeader700 recPanel;
-GaugeHeaderBase* const kRecPanel = &recPanel.base;
+constexpr GaugeHeaderBase* kRecPanel = &recPanel.base;
 
 namespace {
 
+// A lamp of the recorder panel (selection mode 3).
+constexpr IconElement700 Lamp(L::Point at, std::uint32_t bitmap, int count, std::uint32_t token,
+                              ValueCallback callback) {
+  return Icon(kRecPanel, at, bitmap, count, kIndicatorMode, token, callback);
+}
+
 // clang-format off
 // The lamps, child list entries 1 to 3.
-//                                    position           bitmap                   count              mode            token callback
 constinit IconElement700 recPanelIcons[] = {
-    Icon(kRecPanel, L::kStartStopLamp, L::kRecordLampBitmap,  L::kLampBitmapCount, kIndicatorMode, 1,  &RecordLamp),   // 1
-    Icon(kRecPanel, L::kPauseLamp,     L::kPauseLampBitmap,   L::kLampBitmapCount, kIndicatorMode, 1,  &WriteLamp),    // 2
-    Icon(kRecPanel, L::kWarningLamp,   L::kWarningLampBitmap, 1,                   kIndicatorMode, 67, &WarningLamp),  // 3
+    //   position          bitmap                 count                token callback
+    Lamp(L::kStartStopLamp, L::kRecordLampBitmap,  L::kLampBitmapCount, 1,  &RecordLamp),   // 1
+    Lamp(L::kPauseLamp,     L::kPauseLampBitmap,   L::kLampBitmapCount, 1,  &WriteLamp),    // 2
+    Lamp(L::kWarningLamp,   L::kWarningLampBitmap, 1,                   67, &WarningLamp),  // 3
 };
 
 // The text readouts, child list entries 4 to 39, in update order.
@@ -220,35 +225,35 @@ constinit ElementHeader* recPanelElements[] = {&recPanelBackground.header, nullp
 
 // clang-format off
 constinit MouseArea recPanelMouse[] = {
-    gauge::MouseParent(0, 0, 0, 0, 0),             //  1 the whole gauge
-    HelpArea(L::kGal, kHelpGal),                   //  2
-    gauge::MouseEndParent(),                       //  3
-    HelpArea(L::kMpsi, kHelpMpsi),                 //  4
-    gauge::MouseEndParent(),                       //  5
-    HelpArea(L::kTrim, kHelpTrim),                 //  6
-    gauge::MouseEndParent(),                       //  7
-    HelpArea(L::kBank, kHelpBankPitch),            //  8
-    gauge::MouseEndParent(),                       //  9
-    HelpArea(L::kFt, kHelpFt),                     // 10
-    gauge::MouseEndParent(),                       // 11
-    HelpArea(L::kMph, kHelpMph),                   // 12
-    gauge::MouseEndParent(),                       // 13
-    HelpArea(L::kIas, kHelpIas),                   // 14
-    gauge::MouseEndParent(),                       // 15
-    HelpArea(L::kGs, kHelpGs),                     // 16
-    gauge::MouseEndParent(),                       // 17
-    HelpArea(L::kClimb, kHelpClimb),               // 18
-    gauge::MouseEndParent(),                       // 19
-    HelpArea(L::kPitch, kHelpBankPitch),           // 20
-    gauge::MouseEndParent(),                       // 21
-    HelpArea(L::kProp, kHelpProp),                 // 22
-    gauge::MouseEndParent(),                       // 23
-    HelpArea(L::kPositionHelp, kHelpPosition),     // 24
-    gauge::MouseEndParent(),                       // 25
+    gauge::MouseParent(0, 0, 0, 0, 0),               //  1 the whole gauge
+    HelpArea(L::kGal, kHelpGal),                     //  2
+    gauge::MouseEndParent(),                         //  3
+    HelpArea(L::kMpsi, kHelpMpsi),                   //  4
+    gauge::MouseEndParent(),                         //  5
+    HelpArea(L::kTrim, kHelpTrim),                   //  6
+    gauge::MouseEndParent(),                         //  7
+    HelpArea(L::kBank, kHelpBankPitch),              //  8
+    gauge::MouseEndParent(),                         //  9
+    HelpArea(L::kFt, kHelpFt),                       // 10
+    gauge::MouseEndParent(),                         // 11
+    HelpArea(L::kMph, kHelpMph),                     // 12
+    gauge::MouseEndParent(),                         // 13
+    HelpArea(L::kIas, kHelpIas),                     // 14
+    gauge::MouseEndParent(),                         // 15
+    HelpArea(L::kGs, kHelpGs),                       // 16
+    gauge::MouseEndParent(),                         // 17
+    HelpArea(L::kClimb, kHelpClimb),                 // 18
+    gauge::MouseEndParent(),                         // 19
+    HelpArea(L::kPitch, kHelpBankPitch),             // 20
+    gauge::MouseEndParent(),                         // 21
+    HelpArea(L::kProp, kHelpProp),                   // 22
+    gauge::MouseEndParent(),                         // 23
+    HelpArea(L::kPositionHelp, kHelpPosition),       // 24
+    gauge::MouseEndParent(),                         // 25
     LampButton(L::kStartStopLamp, &StartStopClick),  // 26
     LampButton(L::kPauseLamp, &PauseResumeClick),    // 27
-    gauge::MouseEndParent(),                       // 28 end of the whole gauge
-    gauge::MouseEndList(),                         // 29
+    gauge::MouseEndParent(),                         // 28 end of the whole gauge
+    gauge::MouseEndList(),                           // 29
 };
 // clang-format on
 static_assert(sizeof recPanelMouse / sizeof recPanelMouse[0] == 29);
@@ -264,7 +269,6 @@ constinit GaugeHeader700 recPanel =
 // Row I of kSmallGauges as a gauge.
 template <std::size_t I>
 struct SmallTextGauge {
-  static constexpr const SmallGauge& kRow = kSmallGauges[I];
   static StringElement700 text;
   static ElementHeader* children[2];
   static StaticImageElement700 background;
@@ -272,13 +276,14 @@ struct SmallTextGauge {
   static GaugeHeader700 header;
 };
 template <std::size_t I>
-constinit StringElement700 SmallTextGauge<I>::text =
-    Text<kSmallGauges[I].readout>(&header.base, {0, 0});
+constinit StringElement700 SmallTextGauge<I>::text = Text<kSmallGauges[I].readout>(&header.base,
+                                                                                   {0, 0});
 template <std::size_t I>
 constinit ElementHeader* SmallTextGauge<I>::children[2] = {&text.header, nullptr};
 template <std::size_t I>
-constinit StaticImageElement700 SmallTextGauge<I>::background =
-    Background(&header.base, L::kSmallGaugeBitmap, children);
+constinit StaticImageElement700 SmallTextGauge<I>::background = Background(&header.base,
+                                                                           L::kSmallGaugeBitmap,
+                                                                           children);
 template <std::size_t I>
 constinit ElementHeader* SmallTextGauge<I>::elements[2] = {&background.header, nullptr};
 template <std::size_t I>
@@ -292,14 +297,19 @@ extern GaugeHeader700 hudMph;
 
 namespace {
 
-GaugeHeaderBase* const kHud = &hudMph.base;
+constexpr GaugeHeaderBase* kHud = &hudMph.base;
+
+// A digit icon of "hud_mph": ten bitmaps from 9472, selection mode 0.
+constexpr IconElement700 Digit(L::Point at, std::uint32_t token, ValueCallback callback) {
+  return Icon(kHud, at, L::kGreenDigitBitmaps, L::kDigitBitmapCount, kDigitMode, token, callback);
+}
 
 // clang-format off
-//                                   position  bitmap                  count                mode        token callback
 constinit IconElement700 hudDigits[] = {
-    Icon(kHud, {0, 0},  L::kGreenDigitBitmaps, L::kDigitBitmapCount, kDigitMode, 0,  &HudHundreds),
-    Icon(kHud, {10, 0}, L::kGreenDigitBitmaps, L::kDigitBitmapCount, kDigitMode, 0,  &HudTens),
-    Icon(kHud, {20, 0}, L::kGreenDigitBitmaps, L::kDigitBitmapCount, kDigitMode, 61, &HudUnits),
+    //    position token callback
+    Digit({0, 0},  0,  &HudHundreds),
+    Digit({10, 0}, 0,  &HudTens),
+    Digit({20, 0}, 61, &HudUnits),
 };
 // clang-format on
 constinit ElementHeader* hudChildren[] = {&hudDigits[0].header, &hudDigits[1].header,

@@ -33,11 +33,11 @@ inline constexpr int kDigitBitmapCount = 10;
 
 // Sizes in pixels.
 inline constexpr Size kPanelSize{436, 85};
-inline constexpr Size kBoxSize{44, 12};                // a readout box drawn on the panel
-inline constexpr Size kReadoutSize{44, 11};            // the text box of a readout
-inline constexpr Size kPositionBoxSize{89, 24};        // drawn behind latitude and longitude
-inline constexpr Size kPositionReadoutSize{88, 11};    // latitude, longitude
-inline constexpr Size kLampSize{10, 12};               // start/stop and pause lamps
+inline constexpr Size kBoxSize{44, 12};              // a readout box drawn on the panel
+inline constexpr Size kReadoutSize{44, 11};          // the text box of a readout
+inline constexpr Size kPositionBoxSize{89, 24};      // drawn behind latitude and longitude
+inline constexpr Size kPositionReadoutSize{88, 11};  // latitude, longitude
+inline constexpr Size kLampSize{10, 12};             // start/stop and pause lamps
 inline constexpr Size kWarningLampSize{9, 9};
 inline constexpr Size kSmallGaugeSize{44, 12};
 inline constexpr Size kHudSize{30, 11};

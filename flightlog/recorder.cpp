@@ -16,7 +16,8 @@ constexpr char kLogName[] = "data_log.txt";
 constexpr char kStartLine[] = "Recording Enabled\n";
 constexpr char kEndLine[] = "End recording\n";
 constexpr char kHeaderLine[] =
-    "index\tTAS\tIAS\talt\tpitch\tclimb\tgforc\tturn\tbank\troll\tprop\thp\tthrst\tAoA\tBeta\tElev\n";
+    "index\tTAS\tIAS\talt\tpitch\tclimb\tgforc\tturn\tbank\troll\tprop\thp\tthrst\tAoA\tBeta\tElev"
+    "\n";
 
 // The tick counter, refreshed with LookupVariable by every gate check.
 constinit gauge::HostVariable tickSource = gauge::Var(1);
@@ -52,12 +53,14 @@ void WriteLogRow() {
   if (recorder.logFile == nullptr) return;
   double c[kLogColumnCount];
   for (int i = 0; i < kLogColumnCount; ++i) c[i] = WithoutNegativeZero(logCache[i]);
-  std::fprintf(recorder.logFile,
-               "%5d\t%5.1f\t%5.1f\t%5d\t%5.2f\t%5d\t%5.2f\t%5d\t%5d\t%5d\t%5d\t%5d\t%5d\t%5.2f\t%5.2f"
-               "\t%5.1f\n",
-               recorder.sampleCount, c[kLogTas], c[kLogIas], Trunc(c[kLogAlt]), c[kLogPitch],
-               Trunc(c[kLogClimb]), c[kLogGforc], Trunc(c[kLogTurn]), Trunc(c[kLogBank]), Trunc(c[kLogRoll]),
-               Trunc(c[kLogProp]), Trunc(c[kLogHp]), Trunc(c[kLogThrst]), c[kLogAoA], c[kLogBeta], c[kLogElev]);
+  std::fprintf(
+      recorder.logFile,
+      "%5d\t%5.1f\t%5.1f\t%5d\t%5.2f\t%5d\t%5.2f\t%5d\t%5d\t%5d\t%5d\t%5d\t%5d\t%5.2f\t%5.2f"
+      "\t%5.1f\n",
+      recorder.sampleCount, c[kLogTas], c[kLogIas], Trunc(c[kLogAlt]), c[kLogPitch],
+      Trunc(c[kLogClimb]), c[kLogGforc], Trunc(c[kLogTurn]), Trunc(c[kLogBank]), Trunc(c[kLogRoll]),
+      Trunc(c[kLogProp]), Trunc(c[kLogHp]), Trunc(c[kLogThrst]), c[kLogAoA], c[kLogBeta],
+      c[kLogElev]);
   std::fflush(recorder.logFile);
 }
 
