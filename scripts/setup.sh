@@ -14,6 +14,8 @@ native_pkgs=(
   libcairo2-dev libimagequant-dev   # art/: drawing and palette quantisation
   webp                         # img2webp: the animated picture of a scenario run
   clang-format clang-tidy
+  gnuplot-nox                  # panelhost's flight-log plots (cairo PNG terminal)
+  chromium                     # the report page test opens it headless
 )
 i386_pkgs=(
   wine wine32:i386             # runs the Windows build
