@@ -276,8 +276,10 @@ struct SmallTextGauge {
   static GaugeHeader700 header;
 };
 template <std::size_t I>
-constinit StringElement700 SmallTextGauge<I>::text = Text<kSmallGauges[I].readout>(&header.base,
-                                                                                   {0, 0});
+constinit StringElement700 SmallTextGauge<I>::text = TextElement(&header.base, {0, 0},
+                                                                 kSmallGauges[I].readout.token1,
+                                                                 kSmallGauges[I].readout.token2,
+                                                                 &SmallReadoutCallback<I>);
 template <std::size_t I>
 constinit ElementHeader* SmallTextGauge<I>::children[2] = {&text.header, nullptr};
 template <std::size_t I>

@@ -45,8 +45,9 @@ double RateReadout(gauge::ElementHeader* element, RateTracker& tracker, std::int
     const std::int32_t whole = Trunc(v);
     const std::int64_t delta = Wrap(std::int64_t{whole} - Trunc(tracker.previousWhole));
     tracker.previousWhole = whole;
-    // Integer division truncates toward zero.
-    logCache[column] = static_cast<double>(sign * kTicksPerSecond * delta / check.elapsed);
+    // Whole units per second; integer division truncates toward zero.
+    const std::int64_t rate = sign * kTicksPerSecond * delta / check.elapsed;
+    logCache[column] = static_cast<double>(rate);
     tracker.gate.lastTick = check.tick;
     if (drivesRecorder) SampleStep();
   }

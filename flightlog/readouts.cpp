@@ -21,7 +21,7 @@ std::uint32_t ColourOf(const ColourRule& rule, double v, double w, double x) {
       if (x > rule.high || x < -rule.high) return kRed;
       return x > rule.mid || x < -rule.mid ? kYellow : kGreen;
     case ColourRule::kTerrain: {
-      const double clearance = Clearance(v, w);
+      const double clearance = conversions::Clearance(v, w);
       return clearance < 500 ? kRed : clearance < 3000 ? kYellow : kGreen;
     }
     case ColourRule::kWarning:
@@ -34,7 +34,7 @@ std::uint32_t ColourOf(const ColourRule& rule, double v, double w, double x) {
 
 }  // namespace
 
-double IndicatedAirspeed(double, double) {
+double conversions::IndicatedAirspeed(double, double) {
   const auto* block =
       static_cast<const unsigned char*>(gauge::ImportedAddress(gauge::kImportHostDataBlock));
   if (block == nullptr) return 0.0;

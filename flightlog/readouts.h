@@ -14,13 +14,17 @@
 
 namespace flightlog {
 
-// x from the element's first and second variable values (v, w).
-using Conversion = double (*)(double v, double w);
+// How a readout gets x from its element's first and second variable values
+// (v, w): v times a factor, or a function of both.
+struct Conversion {
+  double (*function)(double v, double w);  // null: x = v * factor
+  double factor;
+  double operator()(double v, double w) const {
+    return function != nullptr ? function(v, w) : v * factor;
+  }
+};
 
-template <double K>
-double Scale(double v, double) {
-  return v * K;
-}
+namespace conversions {
 inline double Value(double v, double) { return v; }
 inline double Negated(double v, double) { return -v; }
 inline double RadiansToDegrees(double v, double) { return v * 180 / 3.141592; }
@@ -33,6 +37,17 @@ inline double Torque(double v, double w) { return (v * 0.0018182) * 5252 / (w + 
 inline double Clearance(double v, double w) { return v * 3.28084 - w * 0.01281578125; }
 // Indicated airspeed from the host data block's word at byte offset 700.
 double IndicatedAirspeed(double v, double w);
+}  // namespace conversions
+
+constexpr Conversion Times(double factor) { return {nullptr, factor}; }
+constexpr Conversion Value() { return {&conversions::Value, 0}; }
+constexpr Conversion Negated() { return {&conversions::Negated, 0}; }
+constexpr Conversion RadiansToDegrees() { return {&conversions::RadiansToDegrees, 0}; }
+constexpr Conversion RankineToFahrenheit() { return {&conversions::RankineToFahrenheit, 0}; }
+constexpr Conversion CelsiusToFahrenheit() { return {&conversions::CelsiusToFahrenheit, 0}; }
+constexpr Conversion Torque() { return {&conversions::Torque, 0}; }
+constexpr Conversion Clearance() { return {&conversions::Clearance, 0}; }
+constexpr Conversion IndicatedAirspeed() { return {&conversions::IndicatedAirspeed, 0}; }
 
 // Colour rules. above(H, M): red over H, yellow over M. band(H, M): the same
 // on both sides of 0. terrain: red below 500 ft of clearance, yellow below
@@ -77,50 +92,50 @@ constexpr SmallGauge Small(const char* name, std::uint32_t token1, std::uint32_t
 // clang-format off
 // Readouts of the recorder panel, by label.
 //                tokens     x                         format    colour           LogCache  returns
-constexpr Readout kGal  {386, 0,   Value,                    "%5.1f",  None(),          kNoLog,    kV};
-constexpr Readout kAux  {385, 0,   Value,                    "%5.1f",  None(),          kNoLog,    kV};
-constexpr Readout kGph  {421, 0,   Scale<0.1666667>,         "%5.2f",  None(),          kNoLog,    kX};
-constexpr Readout kWepT {409, 0,   Value,                    "%5d",    None(),          kNoLog,    kV};
-constexpr Readout kCgPct{795, 0,   Scale<100.0>,             "%5.1f",  None(),          kNoLog,    kX};
-constexpr Readout kFt   {73,  2,   Scale<3.28084>,           "%5d",    Terrain(),       kLogAlt,   kX};
-constexpr Readout kMph  {61,  0,   Scale<1.1517>,            "%5.1f",  Above(500, 300), kLogTas,   kX};
-constexpr Readout kIas  {61,  0,   IndicatedAirspeed,        "%5.1f",  Above(500, 300), kLogIas,   kX};
-constexpr Readout kHdg  {84,  0,   Value,                    "%5d",    None(),          kNoLog,    kV};
-constexpr Readout kBank {80,  0,   Value,                    "%5.1f",  None(),          kLogBank,  kV};
-constexpr Readout kPitch{78,  0,   Negated,                  "%5.1f",  None(),          kLogPitch, kX};
-constexpr Readout kGs   {351, 0,   Scale<0.001652893>,       "%5.2f",  Band(8, 3),      kLogGforc, kX};
-constexpr Readout kMach {64,  0,   Scale<0.0000472>,         "%5.3f",  None(),          kNoLog,    kX};
-constexpr Readout kClimb{65,  0,   Scale<0.76875>,           "%5d",    None(),          kLogClimb, kX};
-constexpr Readout kAoA  {789, 0,   RadiansToDegrees,         "%5.1f",  Warning(),       kLogAoA,   kV};
-constexpr Readout kRpm  {390, 0,   Value,                    "%5d",    None(),          kNoLog,    kV};
-constexpr Readout kHp   {402, 0,   Scale<0.0018182>,         "%5d",    None(),          kLogHp,    kX};
-constexpr Readout kTorq {402, 390, Torque,                   "%5d",    None(),          kNoLog,    kX};
-constexpr Readout kProp {703, 0,   Scale<57.2519>,           "%5.1f",  None(),          kLogProp,  kV};
-constexpr Readout kThrst{702, 0,   Value,                    "%5d",    None(),          kLogThrst, kV};
-constexpr Readout kBeta {790, 0,   RadiansToDegrees,         "%5.1f",  None(),          kLogBeta,  kV};
-constexpr Readout kMpsi {391, 0,   Scale<0.014139>,          "%5.1f",  None(),          kNoLog,    kX};
-constexpr Readout kTrim {783, 0,   Scale<57.29579143313326>, "%5.2f",  None(),          kNoLog,    kX};
-constexpr Readout kElev {782, 0,   Scale<57.29578>,          "%5.1f",  None(),          kLogElev,  kX};
-constexpr Readout kAilrn{784, 0,   Scale<57.29578>,          "%5.1f",  None(),          kNoLog,    kX};
-constexpr Readout kPsi  {342, 0,   Scale<0.0018467021875>,   "%4.1f#", None(),          kNoLog,    kX};
-constexpr Readout kTempF{341, 0,   CelsiusToFahrenheit,      "%4.1fF", None(),          kNoLog,    kV};
-constexpr Readout kRot  {417, 0,   RankineToFahrenheit,      "%4dF",   None(),          kNoLog,    kX,
+constexpr Readout kGal  {386, 0,   Value(),                  "%5.1f",  None(),          kNoLog,    kV};
+constexpr Readout kAux  {385, 0,   Value(),                  "%5.1f",  None(),          kNoLog,    kV};
+constexpr Readout kGph  {421, 0,   Times(0.1666667),         "%5.2f",  None(),          kNoLog,    kX};
+constexpr Readout kWepT {409, 0,   Value(),                  "%5d",    None(),          kNoLog,    kV};
+constexpr Readout kCgPct{795, 0,   Times(100.0),             "%5.1f",  None(),          kNoLog,    kX};
+constexpr Readout kFt   {73,  2,   Times(3.28084),           "%5d",    Terrain(),       kLogAlt,   kX};
+constexpr Readout kMph  {61,  0,   Times(1.1517),            "%5.1f",  Above(500, 300), kLogTas,   kX};
+constexpr Readout kIas  {61,  0,   IndicatedAirspeed(),      "%5.1f",  Above(500, 300), kLogIas,   kX};
+constexpr Readout kHdg  {84,  0,   Value(),                  "%5d",    None(),          kNoLog,    kV};
+constexpr Readout kBank {80,  0,   Value(),                  "%5.1f",  None(),          kLogBank,  kV};
+constexpr Readout kPitch{78,  0,   Negated(),                "%5.1f",  None(),          kLogPitch, kX};
+constexpr Readout kGs   {351, 0,   Times(0.001652893),       "%5.2f",  Band(8, 3),      kLogGforc, kX};
+constexpr Readout kMach {64,  0,   Times(0.0000472),         "%5.3f",  None(),          kNoLog,    kX};
+constexpr Readout kClimb{65,  0,   Times(0.76875),           "%5d",    None(),          kLogClimb, kX};
+constexpr Readout kAoA  {789, 0,   RadiansToDegrees(),       "%5.1f",  Warning(),       kLogAoA,   kV};
+constexpr Readout kRpm  {390, 0,   Value(),                  "%5d",    None(),          kNoLog,    kV};
+constexpr Readout kHp   {402, 0,   Times(0.0018182),         "%5d",    None(),          kLogHp,    kX};
+constexpr Readout kTorq {402, 390, Torque(),                 "%5d",    None(),          kNoLog,    kX};
+constexpr Readout kProp {703, 0,   Times(57.2519),           "%5.1f",  None(),          kLogProp,  kV};
+constexpr Readout kThrst{702, 0,   Value(),                  "%5d",    None(),          kLogThrst, kV};
+constexpr Readout kBeta {790, 0,   RadiansToDegrees(),       "%5.1f",  None(),          kLogBeta,  kV};
+constexpr Readout kMpsi {391, 0,   Times(0.014139),          "%5.1f",  None(),          kNoLog,    kX};
+constexpr Readout kTrim {783, 0,   Times(57.29579143313326), "%5.2f",  None(),          kNoLog,    kX};
+constexpr Readout kElev {782, 0,   Times(57.29578),          "%5.1f",  None(),          kLogElev,  kX};
+constexpr Readout kAilrn{784, 0,   Times(57.29578),          "%5.1f",  None(),          kNoLog,    kX};
+constexpr Readout kPsi  {342, 0,   Times(0.0018467021875),   "%4.1f#", None(),          kNoLog,    kX};
+constexpr Readout kTempF{341, 0,   CelsiusToFahrenheit(),    "%4.1fF", None(),          kNoLog,    kV};
+constexpr Readout kRot  {417, 0,   RankineToFahrenheit(),    "%4dF",   None(),          kNoLog,    kX,
                          true};  // keeps its text while the whole part of v is 0
-constexpr Readout kCht  {415, 0,   RankineToFahrenheit,      "%4dF",   None(),          kNoLog,    kX};
-constexpr Readout kOilT {416, 0,   RankineToFahrenheit,      "%4dF",   None(),          kNoLog,    kX};
-constexpr Readout kOilP {418, 0,   Scale<0.006944>,          "%4d#",   None(),          kNoLog,    kX};
+constexpr Readout kCht  {415, 0,   RankineToFahrenheit(),    "%4dF",   None(),          kNoLog,    kX};
+constexpr Readout kOilT {416, 0,   RankineToFahrenheit(),    "%4dF",   None(),          kNoLog,    kX};
+constexpr Readout kOilP {418, 0,   Times(0.006944),          "%4d#",   None(),          kNoLog,    kX};
 
 // The single readouts of the small text gauges.
 constexpr SmallGauge kSmallGauges[] = {
     //    gauge          tokens  x                    format   colour           returns
-    Small("airspeed",    61,  0, Scale<1.1517>,      "%5d",   Above(500, 300), kX),
-    Small("radar_alt",   73,  2, Clearance,          "%5d",   Terrain(),       kX),
-    Small("gun_ammo",    357, 0, Value,              "%5d",   None(),          kV),
-    Small("cannon_ammo", 358, 0, Value,              "%5d",   None(),          kV),
-    Small("gforce",      351, 0, Scale<0.001652893>, "%5.2f", Band(9, 6),      kX),
-    Small("mach",        64,  0, Scale<0.0000472>,   "%5.3f", Above(0.7, 0.5), kX),
-    Small("cg_pct",      795, 0, Scale<100.0>,       "%5.1f", None(),          kX),
-    Small("hp",          402, 0, Scale<0.0018182>,   "%5d",   None(),          kX),
+    Small("airspeed",    61,  0, Times(1.1517),      "%5d",   Above(500, 300), kX),
+    Small("radar_alt",   73,  2, Clearance(),        "%5d",   Terrain(),       kX),
+    Small("gun_ammo",    357, 0, Value(),            "%5d",   None(),          kV),
+    Small("cannon_ammo", 358, 0, Value(),            "%5d",   None(),          kV),
+    Small("gforce",      351, 0, Times(0.001652893), "%5.2f", Band(9, 6),      kX),
+    Small("mach",        64,  0, Times(0.0000472),   "%5.3f", Above(0.7, 0.5), kX),
+    Small("cg_pct",      795, 0, Times(100.0),       "%5.1f", None(),          kX),
+    Small("hp",          402, 0, Times(0.0018182),   "%5d",   None(),          kX),
 };
 // clang-format on
 
@@ -155,10 +170,20 @@ constexpr FormatKind KindOf(const char* format) {
 // the value the row names.
 double RunReadout(const Readout& readout, bool integerFormat, gauge::StringElement700& element);
 
+// The value callback of a panel readout's row.
 template <const Readout& R>
 double GAUGE_CALL ReadoutCallback(gauge::ElementHeader* element) {
   static_assert(KindOf(R.format) != FormatKind::kInvalid, "a readout formats one %d or %f");
   return RunReadout(R, KindOf(R.format) == FormatKind::kInteger,
+                    *reinterpret_cast<gauge::StringElement700*>(element));
+}
+
+// The value callback of row I of kSmallGauges.
+template <std::size_t I>
+double GAUGE_CALL SmallReadoutCallback(gauge::ElementHeader* element) {
+  constexpr const Readout& kRow = kSmallGauges[I].readout;
+  static_assert(KindOf(kRow.format) != FormatKind::kInvalid, "a readout formats one %d or %f");
+  return RunReadout(kRow, KindOf(kRow.format) == FormatKind::kInteger,
                     *reinterpret_cast<gauge::StringElement700*>(element));
 }
 

@@ -799,8 +799,8 @@ TEST_F(Flightlog, TextsFitTheirBoxForExtremeValues) {
         if (e->kind != gauge::kString) continue;
         const auto& s = reinterpret_cast<const gauge::StringElement700&>(*e);
         const std::string text = g.Text(e);
-        SCOPED_TRACE(name + " at " + std::to_string(e->x) + "," + std::to_string(e->y) + " value " +
-                     std::to_string(x) + ": \"" + text + "\"");
+        SCOPED_TRACE(::testing::Message() << name << " at " << e->x << "," << e->y << " value " << x
+                                          << ": \"" << text << "\"");
         EXPECT_LE(text.size(), static_cast<std::size_t>(s.charCount));
         // Either the whole number or the overflow mark, never a number cut short.
         const bool mark = text.find('#') != std::string::npos &&
