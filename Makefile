@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD := cmake --build --preset
 export WINEDEBUG ?= -all
 
-.PHONY: all setup art linux windows build test demo lint clean
+.PHONY: all setup art linux windows build test demo lint clean scenario
 
 all: build
 
@@ -36,3 +36,7 @@ lint: setup
 
 clean:
 	rm -rf build dist out
+
+# Rewrites scenarios/default_flight.scn from its generator.
+scenario: linux
+	@$(BUILD) linux32 --target default_flight
