@@ -170,7 +170,7 @@ std::string WriteReport(const std::string& folder, const ReportContent& content)
   }
   out += "<footer>Written by panelhost.</footer>\n</main>\n</body>\n</html>\n";
 
-  const std::string path = (fs::path(folder) / "index.html").string();
+  std::string path = (fs::path(folder) / "index.html").string();
   WriteFileReplacing(path, out);
   return path;
 }

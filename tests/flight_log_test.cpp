@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -418,6 +419,24 @@ TEST_F(LogCommand, WithoutGnuplotSaysSoAndWritesNothing) {
   EXPECT_THAT(r.output, HasSubstr("out.png: cannot draw the plot: gnuplot is not installed"));
   EXPECT_FALSE(fs::exists("out.csv"));
   EXPECT_FALSE(fs::exists("out.png"));
+}
+
+// A log the flightlog module itself recorded, on the default flight.
+TEST_F(LogCommand, ReadsALogTheRecorderWrote) {
+  const auto run = testsupport::Run(Panelhost() + " run " + PANEL_SOURCE_DIR +
+                                    "/scenarios/default_flight.scn --headless -q -o flight");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const auto r = testsupport::Run(Panelhost() + " log flight/data_log.txt --csv flight.csv");
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_THAT(r.output, testing::Not(HasSubstr("warning")));
+  const FlightLog log = panelhost::ReadFlightLog("flight/data_log.txt");
+  EXPECT_GT(log.rows.size(), 100u);
+  EXPECT_EQ(log.stretches, 2);
+  EXPECT_TRUE(log.ended);
+  EXPECT_EQ(log.missingValues, 0);
+  const std::string csv = Slurp("flight.csv");
+  EXPECT_EQ(static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n')),
+            log.rows.size() + 1);
 }
 
 // ---------------------------------------------------------------------------
