@@ -13,8 +13,9 @@
 #include <vector>
 
 #if defined(_WIN32)
-#include <mmsystem.h>
 #include <windows.h>
+// mmsystem.h needs the types windows.h declares.
+#include <mmsystem.h>
 #endif
 
 namespace {
