@@ -26,6 +26,13 @@ class Parser {
     if (s_.width == 0) Fail(0, "no panel statement");
     if (s_.gauges.empty()) Fail(0, "no gauge statement");
     if (s_.duration <= 0) Fail(0, "no duration statement");
+    for (const Wrap& w : wraps_) {
+      auto it = std::find_if(s_.channels.begin(), s_.channels.end(),
+                             [&w](const ScenarioChannel& c) { return c.variable == w.variable; });
+      if (it == s_.channels.end()) Fail(w.line, "wrap names a variable no set or table gives");
+      if (it->wrap > 0) Fail(w.line, "variable wrapped twice");
+      it->wrap = w.period;
+    }
     auto byTime = [](const auto& a, const auto& b) { return a.time < b.time; };
     std::stable_sort(s_.clicks.begin(), s_.clicks.end(), byTime);
     std::stable_sort(s_.captures.begin(), s_.captures.end(), byTime);
@@ -183,6 +190,10 @@ class Parser {
       c.points.emplace_back(0.0, Number(2, "value"));
     } else if (verb == "table") {
       Table();
+    } else if (verb == "wrap") {
+      Arity(3, 3, "wrap VAR PERIOD");
+      wraps_.push_back({Variable(words_[1]), Number(2, "period"), line_});
+      if (wraps_.back().period <= 0) Fail("period must be positive");
     } else if (verb == "click") {
       Arity(5, 6, "click TIME ID X Y [held]");
       ScenarioClick c;
@@ -251,6 +262,12 @@ class Parser {
     if (rows == 0) Fail(start, "table has no rows");
   }
 
+  struct Wrap {
+    ScenarioVariable variable;
+    double period;
+    int line;
+  };
+  std::vector<Wrap> wraps_;
   std::string_view text_;
   std::size_t pos_ = 0;
   int line_ = 0;
@@ -260,7 +277,8 @@ class Parser {
 
 }  // namespace
 
-double ScenarioChannel::At(double time) const {
+namespace {
+double Interpolate(const std::vector<std::pair<double, double>>& points, double time) {
   if (points.empty()) return 0.0;
   if (time <= points.front().first) return points.front().second;
   if (time >= points.back().first) return points.back().second;
@@ -269,6 +287,14 @@ double ScenarioChannel::At(double time) const {
   const auto& [t1, v1] = *it;
   const auto& [t0, v0] = *(it - 1);
   return v0 + (v1 - v0) * (time - t0) / (t1 - t0);
+}
+}  // namespace
+
+double ScenarioChannel::At(double time) const {
+  const double v = Interpolate(points, time);
+  if (wrap <= 0) return v;
+  const double r = std::fmod(v, wrap);
+  return r < 0 ? r + wrap : r;
 }
 
 Scenario ParseScenario(std::string_view text, const std::string& file) {

@@ -10,6 +10,9 @@
 //   table VAR VAR ...                          columns of a table; rows follow:
 //   TIME VALUE VALUE ...                         values at that time, linear in between,
 //   end                                          held flat beyond the first and last row
+//   wrap VAR PERIOD                            VAR's values taken modulo PERIOD after
+//                                                interpolation (a heading that runs on
+//                                                past 360 in the table passes 0 smoothly)
 //   click TIME ID X Y [held]                   a mouse event at gauge pixel (X, Y)
 //   capture TIME NAME                          a snapshot of the panel as NAME.png
 //   fail TIME KEY on|off                       a host failure switched on or off
@@ -49,6 +52,7 @@ struct ScenarioVariable {
 struct ScenarioChannel {
   ScenarioVariable variable;
   std::vector<std::pair<double, double>> points;
+  double wrap = 0;  // > 0: values are taken modulo this, into [0, wrap)
   double At(double time) const;
 };
 

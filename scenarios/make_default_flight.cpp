@@ -109,7 +109,7 @@ void Step(State& s, double dt) {
   s.altitude = std::max(kFieldElevation, s.altitude + s.climb * dt);
   if (s.speed > 1 && s.airborne) {
     const double turnRate = kG * std::tan(s.bank * kPi / 180) / s.speed;  // rad/s
-    s.heading = std::fmod(s.heading + turnRate * 180 / kPi * dt + 360, 360);
+    s.heading += turnRate * 180 / kPi * dt;  // unwrapped; the scenario wraps it
   }
   const double h = s.heading * kPi / 180;
   s.latitude += s.speed * std::cos(h) * dt / kEarthRadius * 180 / kPi;
@@ -134,7 +134,7 @@ const Column kColumns[] = {
     {"64", "Mach number / 0.0000472"},
     {"78", "pitch, degrees, nose down positive"},
     {"80", "bank, degrees, right wing down positive"},
-    {"84", "heading, degrees"},
+    {"84", "heading, degrees (unwrapped: the scenario takes it modulo 360)"},
     {"351", "load factor x 605"},
     {"789", "angle of attack, radians"},
     {"790", "sideslip, radians"},
@@ -284,6 +284,6 @@ int main() {
     }
     Step(s, dt);
   }
-  std::printf("end\n");
+  std::printf("end\nwrap 84 360\n");
   return 0;
 }

@@ -36,14 +36,17 @@ TEST(ScenarioFormat, ReadsEveryStatement) {
       "end\n"
       "click 1 p 70 10 held\nclick 0.5 d 1 2\n"
       "capture 2 last\ncapture 1 first\n"
-      "fail 1.5 5 on\n",
+      "fail 1.5 5 on\n"
+      "table 84\n0 350\n10 370\nend\nwrap 84 360\n",
       "t.scn");
   EXPECT_EQ(s.width, 300);
   EXPECT_EQ(s.background, 0xFF102030u);
   ASSERT_EQ(s.gauges.size(), 2u);
   EXPECT_DOUBLE_EQ(s.gauges[0].scale, 0.5);
   EXPECT_DOUBLE_EQ(s.duration, 2.5);
-  ASSERT_EQ(s.channels.size(), 3u);
+  ASSERT_EQ(s.channels.size(), 4u);
+  EXPECT_DOUBLE_EQ(s.channels[3].At(2.5), 355.0);
+  EXPECT_DOUBLE_EQ(s.channels[3].At(7.5), 5.0);  // through north, not back round via 180
   EXPECT_DOUBLE_EQ(s.channels[1].At(1.0), 50.0);  // linear between rows
   EXPECT_DOUBLE_EQ(s.channels[1].At(9.0), 100.0);  // flat beyond the last
   EXPECT_TRUE(s.channels[2].variable.word);
@@ -81,6 +84,8 @@ TEST(ScenarioFormat, MalformedInputNamesFileAndLine) {
       {head + "fail 1 3 maybe\n", "s.scn:4: usage: fail"},
       {head + "jump 1\n", "s.scn:4: unknown statement \"jump\""},
       {head + "end\n", "s.scn:4: \"end\" without a table"},
+      {head + "wrap 84 360\n", "s.scn:4: wrap names a variable no set or table gives"},
+      {head + "set 84 1\nwrap 84 0\n", "s.scn:5: period must be positive"},
       {head + std::string(70000, 'x') + "\n", "s.scn:4: line longer than"},
   };
   for (const Case& c : cases) {

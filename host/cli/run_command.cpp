@@ -11,7 +11,10 @@
 #endif
 
 #include "host/cli/command.h"
+#include "host/flight_log.h"
+#include "host/log_plot.h"
 #include "host/panel.h"
+#include "host/report.h"
 
 namespace {
 
@@ -55,9 +58,43 @@ int Run(const RunCommandOptions& o) {
   ProgressBar bar(!o.quiet);
   options.progress = [&bar](double done) { bar(done); };
   const panelhost::RunSummary summary = panelhost::RunScenario(scenario, options);
-  std::printf("%s: %d frames (%.1f s simulated), %zu key events, %zu sound calls\n",
+
+  // The recorder's log, when the panel has one: as CSV beside it and, unless
+  // headless, as plots on the report page.
+  const fs::path logPath = fs::path(o.out) / "data_log.txt";
+  std::size_t logRows = 0;
+  panelhost::ReportContent report;
+  if (fs::exists(logPath)) {
+    const panelhost::FlightLog log = panelhost::ReadFlightLog(logPath.string());
+    logRows = log.rows.size();
+    panelhost::WriteFileReplacing((fs::path(o.out) / "data_log.csv").string(),
+                                  panelhost::FlightLogCsv(log));
+    report.logFile = "data_log.txt";
+    report.csvFile = "data_log.csv";
+    report.notes = log.warnings;
+    if (!o.headless) report.plots = panelhost::WriteLogPlots(log, o.out);
+  }
+  std::printf("%s: %d frames (%.1f s simulated), %zu key events, %zu sound calls, %zu log rows\n",
               o.scenario.c_str(), summary.frames, summary.seconds, summary.keyEvents,
-              summary.sounds);
+              summary.sounds, logRows);
+  if (!o.headless) {
+    report.title = fs::path(o.scenario).stem().string();
+    report.subtitle = "panelhost run " + o.scenario;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", summary.seconds);
+    report.summary = {{"frames", std::to_string(summary.frames)},
+                      {"simulated time", seconds},
+                      {"gauges", std::to_string(scenario.gauges.size())},
+                      {"key events", std::to_string(summary.keyEvents)},
+                      {"sound calls", std::to_string(summary.sounds)},
+                      {"log rows", std::to_string(logRows)}};
+    for (const auto& c : summary.captures) report.snapshots.push_back({c, fs::path(c).stem().string()});
+    if (!summary.animation.empty()) {
+      report.animation = {summary.animation, "the panel over the whole run"};
+    }
+    for (const auto& p : summary.problems) report.notes.push_back(p);
+    std::printf("  report %s\n", panelhost::WriteReport(o.out, report).c_str());
+  }
   for (const auto& c : summary.captures) std::printf("  snapshot %s/%s\n", o.out.c_str(), c.c_str());
   if (!summary.animation.empty()) {
     std::printf("  animation %s/%s\n", o.out.c_str(), summary.animation.c_str());
