@@ -488,7 +488,10 @@ class Checker {
 std::vector<Finding> Validate(Module& module) { return Checker(module).Run(); }
 
 std::string Describe(const Finding& f) {
-  std::string out = f.outcome == Outcome::kFail ? "FAIL " : f.outcome == Outcome::kWarning ? "WARN " : "";
+  std::string out = f.outcome == Outcome::kFail      ? "FAIL "
+                    : f.outcome == Outcome::kWarning ? "WARN "
+                    : f.outcome == Outcome::kCrash   ? "CRASH "
+                                                     : "";
   out += f.check + ": ";
   if (!f.gauge.empty()) out += "gauge \"" + f.gauge + "\", ";
   out += f.record;

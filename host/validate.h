@@ -8,7 +8,9 @@
 
 namespace panelhost {
 
-enum class Outcome { kPass, kFail, kWarning, kSkip };
+// kCrash: the check's process died, hung or stopped on a sanitizer report
+// (validate --strict, host/stress.h).
+enum class Outcome { kPass, kFail, kWarning, kSkip, kCrash };
 
 struct Finding {
   std::string check;    // group-prefixed name, e.g. "element.draw-flags"

@@ -3,9 +3,11 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "host/host.h"
 #include "host/render.h"
+#include "host/stress.h"
 #include "host/validate.h"
 #include "host/cli/command.h"
 
@@ -162,11 +164,41 @@ PANELHOST_COMMAND(10, [](CLI::App& app) -> std::function<int()> {
   return [cmd, path] { return *cmd ? List(*path) : -1; };
 });
 
+struct ValidateOptions {
+  std::vector<std::string> paths;
+  bool strict = false;
+  bool json = false;
+  bool inProcess = false;
+  std::optional<std::uint32_t> seed;
+  panelhost::StrictOptions strictOptions;
+};
+
 PANELHOST_COMMAND(20, [](CLI::App& app) -> std::function<int()> {
-  auto paths = std::make_shared<std::vector<std::string>>();
+  auto o = std::make_shared<ValidateOptions>();
   auto* cmd = app.add_subcommand("validate", "Check every record rule of one or more modules");
-  cmd->add_option("MODULE", *paths, "module binaries")->required();
-  return [cmd, paths] { return *cmd ? ValidateAll(*paths) : -1; };
+  cmd->add_option("MODULE", o->paths, "module binaries")->required();
+  cmd->add_flag("--strict", o->strict,
+                "also run the module's code: hostile values, untouched records, no allocation or "
+                "file in value callbacks, life-cycle stress (each check in a child process)");
+  cmd->add_flag("--json", o->json, "print the findings as one JSON document");
+  cmd->add_option("--seed", o->seed,
+                  "seed of the random hostile values (default: a fresh one, printed)");
+  cmd->add_option("--timeout", o->strictOptions.timeoutSeconds, "time limit of one check, seconds")
+      ->check(CLI::Range(1, 3600));
+  cmd->add_option("--check", o->strictOptions.only,
+                  "run only checks whose name starts with this (repeatable)")
+      ->allow_extra_args(false);  // one name per --check: the module paths follow
+  cmd->add_flag("--in-process", o->inProcess,
+                "run the checks in panelhost's own process (no crash isolation)");
+  return [cmd, o] {
+    if (!*cmd) return -1;
+    if (!o->strict && !o->json) return ValidateAll(o->paths);
+    panelhost::StrictOptions options = o->strictOptions;
+    options.strict = o->strict;
+    options.isolate = !o->inProcess;
+    options.seed = o->seed ? *o->seed : panelhost::FreshSeed();
+    return panelhost::RunStrictValidate(o->paths, options, o->json);
+  };
 });
 
 struct RenderOptions {
