@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD := cmake --build --preset
 export WINEDEBUG ?= -all
 
-.PHONY: all setup art linux windows build test demo lint clean scenario
+.PHONY: all setup art linux windows build test test-asan fuzz demo lint clean scenario
 
 all: build
 
@@ -27,6 +27,18 @@ build: linux windows
 
 test: build
 	@ctest --preset linux32 -j $(JOBS)
+	@$(MAKE) --no-print-directory test-asan
+
+# The Linux suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (modules, panelhost and tests alike; the Wine tests are left out).
+test-asan: build
+	@cmake --preset linux32-asan >/dev/null
+	@$(BUILD) linux32-asan -j $(JOBS)
+	@ctest --preset linux32-asan -j $(JOBS)
+
+# Coverage-guided fuzzing of the scenario and flight-log parsers (clang's libFuzzer).
+fuzz: setup
+	@bash scripts/fuzz.sh
 
 demo: build
 	@bash scripts/demo.sh

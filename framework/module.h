@@ -57,7 +57,9 @@ struct Routines610 : Routines700<Elements> {
     Host().MouseListRegister(MouseList, const_cast<GaugeHeaderBase*>(&Gauge.base));
   }
   static void GAUGE_CALL Initialize() {
-    if constexpr (InitVariable != nullptr) Host().InitializeVariable(InitVariable);
+    // A plain if: compilers that treat a symbol's address as possibly null
+    // (the sanitizer build) cannot take it as a constant expression.
+    if (InitVariable != nullptr) Host().InitializeVariable(InitVariable);
     Host().ElementListInitialize(Base::Root());
   }
   static void GAUGE_CALL Kill() {

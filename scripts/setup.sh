@@ -6,6 +6,7 @@ set -euo pipefail
 native_pkgs=(
   cmake make g++ pkg-config
   g++-multilib                 # the 32-bit Linux build (-m32)
+  lib32asan8 lib32ubsan1       # its sanitizer build (make test-asan; come with g++-multilib)
   g++-mingw-w64-i686           # the 32-bit Windows build
   googletest                   # GoogleTest sources, built for -m32 by our tree
   libstb-dev                   # BMP decode, PNG encode, TrueType rasteriser
@@ -14,11 +15,13 @@ native_pkgs=(
   libcairo2-dev libimagequant-dev   # art/: drawing and palette quantisation
   webp                         # img2webp: the animated picture of a scenario run
   clang-format clang-tidy
+  clang libclang-rt-14-dev      # make fuzz: libFuzzer for -m32
   gnuplot-nox                  # panelhost's flight-log plots (cairo PNG terminal)
   chromium                     # the report page test opens it headless
 )
 i386_pkgs=(
   wine wine32:i386             # runs the Windows build
+  libbenchmark-dev:i386        # Google Benchmark for the 32-bit build (make bench)
 )
 
 missing=()
