@@ -172,6 +172,8 @@ class Checker {
                               reinterpret_cast<const void*>(h->generate), reinterpret_cast<const void*>(h->draw),
                               reinterpret_cast<const void*>(h->kill)};
     for (int r = 0; r < 7; ++r) Code(routines[r], true, "gauge.routines", record, routineNames[r]);
+    // Install and kill are called below for a version-610 gauge: only when they lie in the module.
+    const bool routinesInside = m_.Contains(routines[1], 1) && m_.Contains(routines[6], 1);
     Zero(h->zero40, "gauge.header", record, "word at offset 40");
     if (h->defaultWidth == 0) Fail("gauge.header", record, "defaultWidth", "must be greater than 0");
     gauge::MouseArea* mouse = nullptr;
@@ -213,7 +215,7 @@ class Checker {
       }
     }
     if (mouse != nullptr) CheckMouseList(mouse, "mouse list");
-    if (v610 && importsOk_) CheckMouseList610(h);
+    if (v610 && importsOk_ && routinesInside) CheckMouseList610(h);
   }
 
   void CheckBitmap(std::uint32_t id, const std::string& record, const std::string& field) {

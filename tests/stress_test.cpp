@@ -208,7 +208,21 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"malformed_9", "gauge.header", Outcome::kFail, "0x30 lies outside"},
         MalformedCase{"malformed_9", "element.list", Outcome::kFail, "0x20 lies outside"},
         MalformedCase{"malformed_10", "element.callback", Outcome::kFail, "0x42 lies outside"},
-        MalformedCase{"malformed_10", "mouse.record", Outcome::kFail, "0x44 lies outside"}));
+        MalformedCase{"malformed_10", "mouse.record", Outcome::kFail, "0x44 lies outside"},
+        MalformedCase{"malformed_11", "gauge.routines", Outcome::kFail, "0x48 lies outside"}));
+
+// Plain validate runs in panelhost's own process: it must survive every
+// malformed module whose code it does not run (7 crashes in its install
+// routine, 8 in its constructor: those need --strict).
+TEST(PlainValidate, SurvivesMalformedModules) {
+  for (const char* name : {"odd/notamodule", "odd/truncated", "odd/noexports", "malformed_1",
+                           "malformed_2", "malformed_3", "malformed_4", "malformed_5",
+                           "malformed_6", "malformed_9", "malformed_10", "malformed_11"}) {
+    const auto r = testsupport::Run(testsupport::Panelhost() + " validate " + TestModulePath(name));
+    EXPECT_EQ(r.exitCode, 1) << name << "\n" << r.output;
+    EXPECT_THAT(r.output, ::testing::HasSubstr("FAIL")) << name;
+  }
+}
 
 // ------------------------------------------------------------------ the command line
 

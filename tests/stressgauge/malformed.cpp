@@ -10,6 +10,7 @@
 //  8 a library constructor that crashes while the module loads
 //  9 a gauge name and an element list outside the module
 // 10 a value callback and a click handler that point outside the module
+// 11 a version-610 install routine that points outside the module
 #include <array>
 #include <cstdint>
 
@@ -147,8 +148,11 @@ int* volatile nowhere = nullptr;
 struct CrashingInstall : Routines610<bad610, dialElements, dialMouse> {
   static void GAUGE_CALL Install(std::uint32_t) { *nowhere = 1; }
 };
-constinit GaugeHeader610 bad610 = {
-    .base = HeaderBase<CrashingInstall>(kGaugeVersion610, "bad610", dialElements, 100),
+GaugeHeader610 bad610 = {
+    .base = {kGaugeVersion610, "bad610", dialElements, &CrashingInstall::Query,
+             BROKEN(11) ? Wild<void GAUGE_CALL(std::uint32_t)>(0x48) : &CrashingInstall::Install,
+             &CrashingInstall::Initialize, &CrashingInstall::Update, &CrashingInstall::Generate,
+             &CrashingInstall::Draw, &CrashingInstall::Kill, 0, 100},
     .zero48 = {}};
 
 #if MALFORMED == 8
@@ -161,7 +165,7 @@ std::array<GaugeHeaderBase*, 1002> GaugeList() {
   if (BROKEN(6)) {
     for (std::size_t i = 0; i < 1001; ++i) list[i] = &bad.base;
   }
-  if (BROKEN(7)) list[1] = &bad610.base;
+  if (BROKEN(7) || BROKEN(11)) list[1] = &bad610.base;
   return list;
 }
 
