@@ -162,6 +162,9 @@ class Host {
   // The host's side of the services; called from the service entry points.
   void Trace(const char* service, std::initializer_list<std::uint32_t> args);
   void Refresh(gauge::HostVariable& variable);
+  // The storage of a variable, made (as 0) when it has none yet; it stays at
+  // the same address for the host's life.
+  double& Storage(std::uint32_t token);
   void OnKeyEvent(std::uint32_t id, std::uint32_t parameter);
   // The gauge whose routine, callback or handler the host is calling now;
   // element-list and mouse-list services act on it.
@@ -175,6 +178,10 @@ class Host {
 
  private:
   std::map<std::uint32_t, double> variables_;
+  // Direct index into variables_ for small tokens (every token the modules
+  // use): refreshing a variable every update stays a single load.
+  static constexpr std::uint32_t kDirectTokens = 4096;
+  std::vector<double*> direct_;
   std::vector<std::uint8_t> dataBlock_;
   std::vector<KeyEvent> keyEvents_;
   std::function<void(Host&, const KeyEvent&)> keyEventHandler_;
@@ -193,6 +200,7 @@ struct ElementState {
   double value = 0.0;     // the value callback's result (or the slider's variable)
   double frozenValue = 0.0;
   std::vector<char> text;  // string elements: the buffer handed to the callback
+  std::size_t guardFrom = 0;  // where the buffer's guard bytes begin (0: none laid)
 };
 
 class Gauge {
@@ -247,7 +255,8 @@ class Gauge {
   std::uint32_t hostWord() const;  // the address the host stores in the root's word 60
 
  private:
-  void UpdateElement(gauge::ElementHeader* element);
+  void UpdateElement(gauge::ElementHeader* element, std::size_t position);
+  ElementState& StateForUpdate(const gauge::ElementHeader* element, std::size_t position);
   Host& host_;
   Module& module_;
   gauge::GaugeHeaderBase* header_;
@@ -256,6 +265,9 @@ class Gauge {
   gauge::MouseArea* registeredList_ = nullptr;
   std::uint32_t mouseInstallAddress_ = 0;
   std::map<const gauge::ElementHeader*, ElementState> states_;
+  // The states in update order, so an update finds each element's state
+  // without a lookup; checked against the element on every use.
+  std::vector<std::pair<const gauge::ElementHeader*, ElementState*>> updateOrder_;
 };
 
 // Connects the host to the sound library already loaded in the process (the

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "host/pixels.h"
 #include "host/render.h"
 
 namespace panelhost {
@@ -93,52 +94,114 @@ void Panel::Tick() {
 
 void Composite(Image& canvas, const Image& image, int x, int y, double scale) {
   if (scale == 1.0) {
+    const int xa = std::max(0, -x);
+    const int xb = std::min(image.width, canvas.width - x);
     for (int sy = 0; sy < image.height; ++sy) {
       const int cy = y + sy;
       if (cy < 0 || cy >= canvas.height) continue;
-      for (int sx = 0; sx < image.width; ++sx) {
-        const int cx = x + sx;
-        if (cx < 0 || cx >= canvas.width) continue;
-        const std::uint32_t p = image.at(sx, sy);
-        if ((p >> 24) != 0) canvas.at(cx, cy) = p;
+      const std::uint32_t* from = &image.pixels[static_cast<std::size_t>(sy) * image.width];
+      const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(cy) * canvas.width + x;
+      for (int sx = xa; sx < xb; ++sx) {
+        const std::uint32_t p = from[sx];
+        if ((p >> 24) != 0) canvas.pixels[static_cast<std::size_t>(row + sx)] = p;
       }
     }
     return;
   }
-  // Area average over the source pixels each canvas pixel covers.
+  // Area average over the source pixels each canvas pixel covers: source
+  // columns [begin, end) for each canvas column, rows likewise.
   const int w = static_cast<int>(std::lround(image.width * scale));
   const int h = static_cast<int>(std::lround(image.height * scale));
+  struct Span {
+    int begin;
+    int end;
+  };
+  auto spans = [scale](int count, int limit) {
+    std::vector<Span> out(static_cast<std::size_t>(std::max(count, 0)));
+    for (int d = 0; d < count; ++d) {
+      const int s0 = static_cast<int>(d / scale);
+      const int s1 = std::max(s0 + 1, std::min(limit, static_cast<int>((d + 1) / scale)));
+      out[static_cast<std::size_t>(d)] = {s0, std::min(s1, limit)};
+    }
+    return out;
+  };
+  const std::vector<Span> columns = spans(w, image.width);
+  const std::vector<Span> rows = spans(h, image.height);
+  const bool singleColumns =
+      std::all_of(columns.begin(), columns.end(), [](Span c) { return c.end - c.begin == 1; });
+  // Per source column, the sums over the current canvas row's source rows.
+  std::vector<int> sumRed(static_cast<std::size_t>(image.width));
+  std::vector<int> sumGreen(sumRed.size()), sumBlue(sumRed.size()), sumOpaque(sumRed.size());
+  const int dxBegin = std::max(0, -x);
+  const int dxEnd = std::min(w, canvas.width - x);
   for (int dy = 0; dy < h; ++dy) {
     const int cy = y + dy;
     if (cy < 0 || cy >= canvas.height) continue;
-    const int sy0 = static_cast<int>(dy / scale);
-    const int sy1 = std::max(sy0 + 1, std::min(image.height, static_cast<int>((dy + 1) / scale)));
-    for (int dx = 0; dx < w; ++dx) {
-      const int cx = x + dx;
-      if (cx < 0 || cx >= canvas.width) continue;
-      const int sx0 = static_cast<int>(dx / scale);
-      const int sx1 = std::max(sx0 + 1, std::min(image.width, static_cast<int>((dx + 1) / scale)));
-      double r = 0, g = 0, b = 0, a = 0;
-      int n = 0;
-      for (int sy = sy0; sy < sy1 && sy < image.height; ++sy) {
-        for (int sx = sx0; sx < sx1 && sx < image.width; ++sx) {
-          const std::uint32_t p = image.at(sx, sy);
-          ++n;
-          if ((p >> 24) == 0) continue;
-          a += 1;
-          r += (p >> 16) & 0xFF;
-          g += (p >> 8) & 0xFF;
-          b += p & 0xFF;
-        }
+    const Span r = rows[static_cast<std::size_t>(dy)];
+    if (r.begin >= r.end) continue;
+    std::uint32_t* out = &canvas.pixels[static_cast<std::size_t>(cy) * canvas.width];
+    if (r.end - r.begin == 1 && singleColumns) {
+      // One source pixel per canvas pixel: an opaque one is copied, a
+      // transparent one leaves the canvas alone.
+      const std::uint32_t* from = &image.pixels[static_cast<std::size_t>(r.begin) * image.width];
+      for (int dx = dxBegin; dx < dxEnd; ++dx) {
+        const std::uint32_t p = from[columns[static_cast<std::size_t>(dx)].begin];
+        if ((p >> 24) != 0) out[x + dx] = 0xFF000000u | (p & 0xFFFFFFu);
       }
-      if (a == 0 || n == 0) continue;
+      continue;
+    }
+    // Sums of whole numbers: the same in integers as in doubles.
+    std::fill(sumRed.begin(), sumRed.end(), 0);
+    std::fill(sumGreen.begin(), sumGreen.end(), 0);
+    std::fill(sumBlue.begin(), sumBlue.end(), 0);
+    std::fill(sumOpaque.begin(), sumOpaque.end(), 0);
+    for (int sy = r.begin; sy < r.end; ++sy) {
+      const std::uint32_t* from = &image.pixels[static_cast<std::size_t>(sy) * image.width];
+      for (std::size_t sx = 0; sx < sumRed.size(); ++sx) {
+        const std::uint32_t p = from[sx];
+        const std::uint32_t keep = (p >> 24) != 0 ? 0xFFFFFFFFu : 0u;
+        const std::uint32_t q = p & keep;
+        sumRed[sx] += static_cast<int>((q >> 16) & 0xFF);
+        sumGreen[sx] += static_cast<int>((q >> 8) & 0xFF);
+        sumBlue[sx] += static_cast<int>(q & 0xFF);
+        sumOpaque[sx] += static_cast<int>(keep & 1u);
+      }
+    }
+    for (int dx = dxBegin; dx < dxEnd; ++dx) {
+      const Span c = columns[static_cast<std::size_t>(dx)];
+      if (c.begin >= c.end) continue;
+      int red = 0, green = 0, blue = 0, opaque = 0;
+      for (int sx = c.begin; sx < c.end; ++sx) {
+        const auto i = static_cast<std::size_t>(sx);
+        red += sumRed[i];
+        green += sumGreen[i];
+        blue += sumBlue[i];
+        opaque += sumOpaque[i];
+      }
+      if (opaque == 0) continue;
+      const int n = (r.end - r.begin) * (c.end - c.begin);
+      std::uint32_t& d = out[x + dx];
+      if (opaque == n) {
+        // Fully covered: the canvas pixel is the sources' mean (its own
+        // weight is 0), and one source pixel is itself.
+        if (n == 1) {
+          d = 0xFF000000u | static_cast<std::uint32_t>(red) << 16 |
+              static_cast<std::uint32_t>(green) << 8 | static_cast<std::uint32_t>(blue);
+        } else {
+          const double a = opaque;
+          d = 0xFF000000u | static_cast<std::uint32_t>(RoundHalfAway(red / a)) << 16 |
+              static_cast<std::uint32_t>(RoundHalfAway(green / a)) << 8 |
+              static_cast<std::uint32_t>(RoundHalfAway(blue / a));
+        }
+        continue;
+      }
+      const double a = opaque;
       const double cover = a / n;
-      std::uint32_t& d = canvas.at(cx, cy);
       auto mix = [cover](double src, std::uint32_t dst) {
-        return static_cast<std::uint32_t>(std::lround(src * cover + dst * (1 - cover)));
+        return static_cast<std::uint32_t>(RoundHalfAway(src * cover + dst * (1 - cover)));
       };
-      d = 0xFF000000u | mix(r / a, (d >> 16) & 0xFF) << 16 | mix(g / a, (d >> 8) & 0xFF) << 8 |
-          mix(b / a, d & 0xFF);
+      d = 0xFF000000u | mix(red / a, (d >> 16) & 0xFF) << 16 |
+          mix(green / a, (d >> 8) & 0xFF) << 8 | mix(blue / a, d & 0xFF);
     }
   }
 }

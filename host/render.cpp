@@ -3,7 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <map>
 #include <numbers>
+#include <tuple>
+
+#include "host/pixels.h"
 
 #define STB_TRUETYPE_IMPLEMENTATION
 #define STBTT_STATIC
@@ -24,8 +29,8 @@ void Blend(std::uint32_t& dst, std::uint32_t colour, double coverage) {
   const double a = coverage * static_cast<double>(colour >> 24) / 255.0;
   if (a <= 0.0) return;
   auto mix = [a](std::uint32_t d, std::uint32_t s) {
-    return static_cast<std::uint32_t>(std::lround(static_cast<double>(d) * (1.0 - a) +
-                                                  static_cast<double>(s) * a));
+    return static_cast<std::uint32_t>(
+        RoundHalfAway(static_cast<double>(d) * (1.0 - a) + static_cast<double>(s) * a));
   };
   const std::uint32_t r = mix((dst >> 16) & 0xFF, (colour >> 16) & 0xFF);
   const std::uint32_t g = mix((dst >> 8) & 0xFF, (colour >> 8) & 0xFF);
@@ -34,16 +39,34 @@ void Blend(std::uint32_t& dst, std::uint32_t colour, double coverage) {
 }
 
 void DrawImage(Image& canvas, const Image& src, int left, int top) {
+  // The source columns that land on the canvas.
+  const int xa = std::max(0, -left);
+  const int xb = std::min(src.width, canvas.width - left);
   for (int y = 0; y < src.height; ++y) {
     const int cy = top + y;
     if (cy < 0 || cy >= canvas.height) continue;
-    for (int x = 0; x < src.width; ++x) {
-      const int cx = left + x;
-      if (cx < 0 || cx >= canvas.width) continue;
-      const std::uint32_t p = src.at(x, y);
-      if ((p >> 24) != 0) canvas.at(cx, cy) = p;
+    const std::uint32_t* from = &src.pixels[static_cast<std::size_t>(y) * src.width];
+    const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(cy) * canvas.width + left;
+    for (int x = xa; x < xb; ++x) {
+      const std::uint32_t p = from[x];
+      if ((p >> 24) != 0) canvas.pixels[static_cast<std::size_t>(row + x)] = p;
     }
   }
+}
+
+// Narrows [lo, hi] to the d for which k * d + b lies within [low, high].
+void Confine(double k, double b, double low, double high, double& lo, double& hi) {
+  if (std::fabs(k) < 1e-12) {
+    if (b < low || b > high) {
+      lo = std::numeric_limits<double>::infinity();
+      hi = -lo;
+    }
+    return;
+  }
+  const double t1 = (low - b) / k;
+  const double t2 = (high - b) / k;
+  lo = std::max(lo, std::min(t1, t2));
+  hi = std::min(hi, std::max(t1, t2));
 }
 
 // Draws `src` turned by `degrees` clockwise about its pixel (px, py), which
@@ -62,14 +85,26 @@ void DrawRotated(Image& canvas, const Image& src, int px, int py, int cx, int cy
     return src.at(x, y);
   };
   for (int y = y0; y <= y1; ++y) {
-    for (int x = x0; x <= x1; ++x) {
+    // Only pixels whose source point lies within a pixel of the bitmap can
+    // sample any of it: sx and sy are linear along the row, so those pixels
+    // form one run, found here with two pixels to spare on either side. The
+    // pixels outside it would sample nothing and are left alone.
+    const double rowDy = y + 0.5 - (cy + 0.5);
+    double lo = -std::numeric_limits<double>::infinity();
+    double hi = std::numeric_limits<double>::infinity();
+    Confine(c, rowDy * s + px, -2.0, src.width + 1.0, lo, hi);
+    Confine(-s, rowDy * c + py, -2.0, src.height + 1.0, lo, hi);
+    if (!(lo <= hi)) continue;
+    const int xa = static_cast<int>(std::max<double>(x0, std::floor(lo + cx) - 2));
+    const int xb = static_cast<int>(std::min<double>(x1, std::ceil(hi + cx) + 2));
+    for (int x = xa; x <= xb; ++x) {
       // Pixel centres; inverse rotation back into the source.
       const double dx = x + 0.5 - (cx + 0.5);
       const double dy = y + 0.5 - (cy + 0.5);
       const double sx = dx * c + dy * s + px;
       const double sy = -dx * s + dy * c + py;
-      const int ix = static_cast<int>(std::floor(sx));
-      const int iy = static_cast<int>(std::floor(sy));
+      const int ix = FloorToInt(sx);
+      const int iy = FloorToInt(sy);
       const double fx = sx - ix;
       const double fy = sy - iy;
       const std::uint32_t q[4] = {sample(ix, iy), sample(ix + 1, iy), sample(ix, iy + 1),
@@ -84,10 +119,10 @@ void DrawRotated(Image& canvas, const Image& src, int px, int py, int cx, int cy
         b += w[k] * (q[k] & 0xFF);
       }
       if (alpha < 1e-6) continue;
-      const std::uint32_t colour =
-          0xFF000000u | static_cast<std::uint32_t>(std::lround(r / alpha)) << 16 |
-          static_cast<std::uint32_t>(std::lround(g / alpha)) << 8 |
-          static_cast<std::uint32_t>(std::lround(b / alpha));
+      const std::uint32_t colour = 0xFF000000u |
+                                   static_cast<std::uint32_t>(RoundHalfAway(r / alpha)) << 16 |
+                                   static_cast<std::uint32_t>(RoundHalfAway(g / alpha)) << 8 |
+                                   static_cast<std::uint32_t>(RoundHalfAway(b / alpha));
       Blend(canvas.at(x, y), colour, std::min(1.0, alpha));
     }
   }
@@ -100,6 +135,37 @@ const stbtt_fontinfo& Font() {
     return f;
   }();
   return font;
+}
+
+// A glyph rasterised at one size and sub-pixel shift.
+struct Glyph {
+  int width = 0;
+  int height = 0;
+  int xoff = 0;
+  int yoff = 0;
+  bool present = false;
+  std::vector<unsigned char> coverage;
+};
+
+// Glyphs are rasterised once per size, shift and character: a panel shows
+// the same few characters at the same places frame after frame. One cache per
+// thread (no locking); it starts over when it grows past kMaxGlyphs.
+const Glyph& CachedGlyph(float scale, float shiftX, unsigned char ch) {
+  constexpr std::size_t kMaxGlyphs = 4096;
+  thread_local std::map<std::tuple<float, float, unsigned char>, Glyph> cache;
+  const auto key = std::make_tuple(scale, shiftX, ch);
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  if (cache.size() >= kMaxGlyphs) cache.clear();
+  Glyph glyph;
+  unsigned char* bitmap =
+      stbtt_GetCodepointBitmapSubpixel(&Font(), scale, scale, shiftX, 0.0f, ch, &glyph.width,
+                                       &glyph.height, &glyph.xoff, &glyph.yoff);
+  if (bitmap != nullptr) {
+    glyph.present = true;
+    glyph.coverage.assign(bitmap, bitmap + static_cast<std::size_t>(glyph.width) * glyph.height);
+    stbtt_FreeBitmap(bitmap, nullptr);
+  }
+  return cache.emplace(key, std::move(glyph)).first->second;
 }
 
 // Text centred in its box on one line, in the element's colour (0x00BBGGRR).
@@ -124,21 +190,21 @@ void DrawText(Image& canvas, const gauge::StringElement700& s, const std::string
     const auto ch = static_cast<unsigned char>(text[i]);
     const double penX = left + charWidth * static_cast<double>(i);
     const float shiftX = static_cast<float>(penX - std::floor(penX));
-    int w = 0, h = 0, xoff = 0, yoff = 0;
-    unsigned char* glyph = stbtt_GetCodepointBitmapSubpixel(&font, scale, scale, shiftX, 0.0f, ch,
-                                                            &w, &h, &xoff, &yoff);
-    if (glyph == nullptr) continue;
-    const int gx = static_cast<int>(std::floor(penX)) + xoff;
-    const int gy = static_cast<int>(std::lround(baseline)) + yoff;
+    const Glyph& glyph = CachedGlyph(scale, shiftX, ch);
+    if (!glyph.present) continue;
+    const int w = glyph.width;
+    const int h = glyph.height;
+    const int gx = static_cast<int>(std::floor(penX)) + glyph.xoff;
+    const int gy = static_cast<int>(std::lround(baseline)) + glyph.yoff;
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
         const int cx = gx + x;
         const int cy = gy + y;
         if (cx < 0 || cy < 0 || cx >= canvas.width || cy >= canvas.height) continue;
-        Blend(canvas.at(cx, cy), colour, glyph[y * w + x] / 255.0);
+        Blend(canvas.at(cx, cy), colour,
+              glyph.coverage[static_cast<std::size_t>(y * w + x)] / 255.0);
       }
     }
-    stbtt_FreeBitmap(glyph, nullptr);
   }
 }
 
@@ -203,8 +269,15 @@ Image RenderGauge(const Gauge& g, std::uint32_t background) {
   Image canvas;
   canvas.width = back.image.width;
   canvas.height = back.image.height;
-  canvas.pixels.assign(static_cast<std::size_t>(canvas.width * canvas.height), background);
-  DrawImage(canvas, back.image, root->x, root->y);
+  if (root->x == 0 && root->y == 0) {
+    // The background covers the canvas exactly: its pixels, with the
+    // background colour for the transparent ones.
+    canvas.pixels = back.image.pixels;
+    for (std::uint32_t& p : canvas.pixels) p = (p >> 24) != 0 ? p : background;
+  } else {
+    canvas.pixels.assign(static_cast<std::size_t>(canvas.width * canvas.height), background);
+    DrawImage(canvas, back.image, root->x, root->y);
+  }
   const bool v610 = g.header()->version == gauge::kGaugeVersion610;
   for (gauge::ElementHeader* e : g.Children()) {
     if (Hidden(g.host(), *e)) continue;
