@@ -489,9 +489,7 @@ void Gauge::UpdateElement(gauge::ElementHeader* element, std::size_t position) {
       s->text = text;
       if (s->callback != nullptr) value = s->callback(element);
       const bool overrun = !GuardIntact(text + limit, kTextBufferBytes - limit);
-      bool terminated = false;  // a NUL within the count (a short loop: counts are small)
-      for (std::size_t i = 0; i < limit && !terminated; ++i) terminated = text[i] == '\0';
-      if (overrun || !terminated) {
+      if (overrun || std::memchr(text, '\0', limit) == nullptr) {
         host_.Problem(std::string("gauge \"") + header_->name + "\": string at (" +
                       std::to_string(element->x) + "," + std::to_string(element->y) +
                       ") wrote a text longer than its " + std::to_string(s->charCount) +
