@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD := cmake --build --preset
 export WINEDEBUG ?= -all
 
-.PHONY: all setup art linux windows build test test-asan fuzz demo lint clean scenario
+.PHONY: all setup art linux windows build test test-asan fuzz demo bench lint clean scenario
 
 all: build
 
@@ -42,6 +42,15 @@ fuzz: setup
 
 demo: build
 	@bash scripts/demo.sh
+
+# Benchmarks: a release build of its own (build/bench), then the Google
+# Benchmark table; JSON and a Markdown summary go to out/bench/.
+bench: art
+	@cmake --preset bench >/dev/null
+	@$(BUILD) bench -j $(JOBS) --target panel_bench
+	@mkdir -p out/bench
+	@build/bench/bench/panel_bench --benchmark_out=out/bench/bench.json \
+	  --benchmark_out_format=json --summary=out/bench/summary.md
 
 lint: setup
 	@bash scripts/lint.sh
