@@ -147,7 +147,8 @@ void Output::Write(std::uint32_t id, const Picture& picture, Format format) cons
     for (std::uint32_t c : palette) Put32(file, c);  // B, G, R, 0
     for (int y = h - 1; y >= 0; --y) {
       for (int x = 0; x < w; ++x) file.push_back(indices[static_cast<std::size_t>(y * w + x)]);
-      for (std::uint32_t pad = static_cast<std::uint32_t>(w); pad < stride; ++pad) file.push_back(0);
+      for (std::uint32_t pad = static_cast<std::uint32_t>(w); pad < stride; ++pad)
+        file.push_back(0);
     }
   } else {
     const std::uint32_t stride = (static_cast<std::uint32_t>(w) * 3 + 3) & ~3u;
@@ -170,7 +171,8 @@ void Output::Write(std::uint32_t id, const Picture& picture, Format format) cons
   const std::filesystem::path temp = dir / (std::to_string(id) + ".bmp.tmp");
   {
     std::ofstream out(temp, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
     if (!out) throw std::runtime_error("cannot write " + temp.string());
   }
   std::filesystem::rename(temp, path);

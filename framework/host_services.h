@@ -23,7 +23,7 @@ struct HostServices {
   void(GAUGE_CALL* ElementListKill)(ElementHeader* root);  // 31
   // The third argument is the root image's host-filled word plus 4.
   void(GAUGE_CALL* MouseListInstall)(MouseArea* list, GaugeHeaderBase* gauge,
-                                     std::uint32_t hostAddress);                // 32
+                                     std::uint32_t hostAddress);                   // 32
   void(GAUGE_CALL* MouseListRegister)(MouseArea* list, GaugeHeaderBase* gauge);    // 33
   void(GAUGE_CALL* MouseListUnregister)(MouseArea* list, GaugeHeaderBase* gauge);  // 34
   void* unused35;

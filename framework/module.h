@@ -72,8 +72,8 @@ struct Routines610 : Routines700<Elements> {
 template <typename R>
 constexpr GaugeHeaderBase HeaderBase(std::uint32_t version, const char* name,
                                      ElementHeader* const* elements, std::uint32_t defaultWidth) {
-  return {version, name,         elements, &R::Query, &R::Install, &R::Initialize,
-          &R::Update, &R::Generate, &R::Draw, &R::Kill, 0,         defaultWidth};
+  return {version,    name,         elements, &R::Query, &R::Install, &R::Initialize,
+          &R::Update, &R::Generate, &R::Draw, &R::Kill,  0,           defaultWidth};
 }
 
 }  // namespace gauge

@@ -45,8 +45,8 @@ inline constexpr std::uint32_t kModuleId = 0x13;
 
 // Offsets 0..47, common to both gauge header versions.
 struct GaugeHeaderBase {
-  std::uint32_t version{};        // 700 or 610
-  const char* name{};             // NUL-terminated gauge name
+  std::uint32_t version{};           // 700 or 610
+  const char* name{};                // NUL-terminated gauge name
   ElementHeader* const* elements{};  // the root element, then null
   Routine query{};
   RoutineWithArg install{};
@@ -56,7 +56,7 @@ struct GaugeHeaderBase {
   Routine draw{};
   Routine kill{};
   std::uint32_t zero40{};
-  std::uint32_t defaultWidth{};   // pixels
+  std::uint32_t defaultWidth{};  // pixels
 };
 
 inline constexpr std::uint32_t kGaugeVersion700 = 700;
@@ -106,14 +106,14 @@ inline constexpr std::uint32_t kMouseLeftClick = 0x20000000;
 inline constexpr std::uint32_t kMouseLeftHeld = 0x00200000;
 
 struct MouseArea {
-  std::uint32_t kind{};       // MouseAreaKind
-  std::int32_t x{}, y{};        // top-left corner, gauge pixels
+  std::uint32_t kind{};   // MouseAreaKind
+  std::int32_t x{}, y{};  // top-left corner, gauge pixels
   std::int32_t width{}, height{};
   std::uint32_t cursor{};     // kNoCursor except on click areas
   std::uint32_t helpId{};     // on parents; 0 elsewhere
   std::uint32_t eventMask{};  // on click areas; 0 elsewhere
   std::uint32_t zero32{};
-  MouseHandler handler{};     // click areas only
+  MouseHandler handler{};  // click areas only
   std::uint32_t zero40{};
 };
 
@@ -139,7 +139,7 @@ struct HostVariable {
   std::uint32_t token{};  // variable number; 0 = none
   void* raw{};            // host: address of the host's own storage (unread)
   std::uint32_t zero8{};
-  double value{};         // host: current value
+  double value{};  // host: current value
   double zero20{};
 };
 
@@ -166,10 +166,10 @@ inline constexpr std::uint32_t kDrawString = 6;
 struct ElementHeader {
   std::uint32_t kind{};      // ElementKind
   std::uint32_t bitmapId{};  // resource id; kNoBitmap for strings
-  std::int32_t x{}, y{};       // top-left corner; a needle's pivot on the background
+  std::int32_t x{}, y{};     // top-left corner; a needle's pivot on the background
   std::int32_t zero16{}, zero20{};
   std::int32_t pivotX{}, pivotY{};  // pixel of a needle bitmap that sits on the pivot
-  GaugeHeaderBase* owner{};       // the gauge header that owns the element
+  GaugeHeaderBase* owner{};         // the gauge header that owns the element
   std::uint32_t zero36{};
   ElementHeader* const* children{};  // null-ended child list, or null
   FailureBinding* failures{};        // {0,0}-ended failure list, or null
@@ -274,51 +274,79 @@ struct SliderElement700 {
 #pragma pack(pop)
 
 // Field offsets and sizes, frozen.
-#define GAUGE_AT(type, field, offset) static_assert(offsetof(type, field) == (offset), #type "." #field)
-GAUGE_AT(ImportEntry, id, 0); GAUGE_AT(ImportEntry, address, 4);
+#define GAUGE_AT(type, field, offset) \
+  static_assert(offsetof(type, field) == (offset), #type "." #field)
+GAUGE_AT(ImportEntry, id, 0);
+GAUGE_AT(ImportEntry, address, 4);
 static_assert(sizeof(ImportEntry) == 8);
 
-GAUGE_AT(GaugeHeaderBase, version, 0); GAUGE_AT(GaugeHeaderBase, name, 4);
-GAUGE_AT(GaugeHeaderBase, elements, 8); GAUGE_AT(GaugeHeaderBase, query, 12);
-GAUGE_AT(GaugeHeaderBase, install, 16); GAUGE_AT(GaugeHeaderBase, initialize, 20);
-GAUGE_AT(GaugeHeaderBase, update, 24); GAUGE_AT(GaugeHeaderBase, generate, 28);
-GAUGE_AT(GaugeHeaderBase, draw, 32); GAUGE_AT(GaugeHeaderBase, kill, 36);
-GAUGE_AT(GaugeHeaderBase, zero40, 40); GAUGE_AT(GaugeHeaderBase, defaultWidth, 44);
+GAUGE_AT(GaugeHeaderBase, version, 0);
+GAUGE_AT(GaugeHeaderBase, name, 4);
+GAUGE_AT(GaugeHeaderBase, elements, 8);
+GAUGE_AT(GaugeHeaderBase, query, 12);
+GAUGE_AT(GaugeHeaderBase, install, 16);
+GAUGE_AT(GaugeHeaderBase, initialize, 20);
+GAUGE_AT(GaugeHeaderBase, update, 24);
+GAUGE_AT(GaugeHeaderBase, generate, 28);
+GAUGE_AT(GaugeHeaderBase, draw, 32);
+GAUGE_AT(GaugeHeaderBase, kill, 36);
+GAUGE_AT(GaugeHeaderBase, zero40, 40);
+GAUGE_AT(GaugeHeaderBase, defaultWidth, 44);
 static_assert(sizeof(GaugeHeaderBase) == 48);
-GAUGE_AT(GaugeHeader700, zero48, 48); GAUGE_AT(GaugeHeader700, mouseAreas, 80);
-GAUGE_AT(GaugeHeader700, callback, 84); GAUGE_AT(GaugeHeader700, zero88, 88);
+GAUGE_AT(GaugeHeader700, zero48, 48);
+GAUGE_AT(GaugeHeader700, mouseAreas, 80);
+GAUGE_AT(GaugeHeader700, callback, 84);
+GAUGE_AT(GaugeHeader700, zero88, 88);
 static_assert(sizeof(GaugeHeader700) == 120);
 GAUGE_AT(GaugeHeader610, zero48, 48);
 static_assert(sizeof(GaugeHeader610) == 88);
 
-GAUGE_AT(LinkageHead, moduleId, 0); GAUGE_AT(LinkageHead, init, 4);
-GAUGE_AT(LinkageHead, deinit, 8); GAUGE_AT(LinkageHead, zero12, 12);
+GAUGE_AT(LinkageHead, moduleId, 0);
+GAUGE_AT(LinkageHead, init, 4);
+GAUGE_AT(LinkageHead, deinit, 8);
+GAUGE_AT(LinkageHead, zero12, 12);
 static_assert(sizeof(LinkageHead) == 24);
 static_assert(offsetof(LinkageRecord<1>, gauges) == 24);
 static_assert(sizeof(LinkageRecord<10>) == 24 + 11 * 4);
 
-GAUGE_AT(MouseArea, kind, 0); GAUGE_AT(MouseArea, x, 4); GAUGE_AT(MouseArea, y, 8);
-GAUGE_AT(MouseArea, width, 12); GAUGE_AT(MouseArea, height, 16);
-GAUGE_AT(MouseArea, cursor, 20); GAUGE_AT(MouseArea, helpId, 24);
-GAUGE_AT(MouseArea, eventMask, 28); GAUGE_AT(MouseArea, zero32, 32);
-GAUGE_AT(MouseArea, handler, 36); GAUGE_AT(MouseArea, zero40, 40);
+GAUGE_AT(MouseArea, kind, 0);
+GAUGE_AT(MouseArea, x, 4);
+GAUGE_AT(MouseArea, y, 8);
+GAUGE_AT(MouseArea, width, 12);
+GAUGE_AT(MouseArea, height, 16);
+GAUGE_AT(MouseArea, cursor, 20);
+GAUGE_AT(MouseArea, helpId, 24);
+GAUGE_AT(MouseArea, eventMask, 28);
+GAUGE_AT(MouseArea, zero32, 32);
+GAUGE_AT(MouseArea, handler, 36);
+GAUGE_AT(MouseArea, zero40, 40);
 static_assert(sizeof(MouseArea) == 44);
 
-GAUGE_AT(HostVariable, token, 0); GAUGE_AT(HostVariable, raw, 4);
-GAUGE_AT(HostVariable, zero8, 8); GAUGE_AT(HostVariable, value, 12);
+GAUGE_AT(HostVariable, token, 0);
+GAUGE_AT(HostVariable, raw, 4);
+GAUGE_AT(HostVariable, zero8, 8);
+GAUGE_AT(HostVariable, value, 12);
 GAUGE_AT(HostVariable, zero20, 20);
 static_assert(sizeof(HostVariable) == 28);
 
-GAUGE_AT(FailureBinding, key, 0); GAUGE_AT(FailureBinding, action, 4);
+GAUGE_AT(FailureBinding, key, 0);
+GAUGE_AT(FailureBinding, action, 4);
 static_assert(sizeof(FailureBinding) == 8);
 
-GAUGE_AT(ElementHeader, kind, 0); GAUGE_AT(ElementHeader, bitmapId, 4);
-GAUGE_AT(ElementHeader, x, 8); GAUGE_AT(ElementHeader, y, 12);
-GAUGE_AT(ElementHeader, zero16, 16); GAUGE_AT(ElementHeader, zero20, 20);
-GAUGE_AT(ElementHeader, pivotX, 24); GAUGE_AT(ElementHeader, pivotY, 28);
-GAUGE_AT(ElementHeader, owner, 32); GAUGE_AT(ElementHeader, zero36, 36);
-GAUGE_AT(ElementHeader, children, 40); GAUGE_AT(ElementHeader, failures, 44);
-GAUGE_AT(ElementHeader, drawFlags, 48); GAUGE_AT(ElementHeader, zero52, 52);
+GAUGE_AT(ElementHeader, kind, 0);
+GAUGE_AT(ElementHeader, bitmapId, 4);
+GAUGE_AT(ElementHeader, x, 8);
+GAUGE_AT(ElementHeader, y, 12);
+GAUGE_AT(ElementHeader, zero16, 16);
+GAUGE_AT(ElementHeader, zero20, 20);
+GAUGE_AT(ElementHeader, pivotX, 24);
+GAUGE_AT(ElementHeader, pivotY, 28);
+GAUGE_AT(ElementHeader, owner, 32);
+GAUGE_AT(ElementHeader, zero36, 36);
+GAUGE_AT(ElementHeader, children, 40);
+GAUGE_AT(ElementHeader, failures, 44);
+GAUGE_AT(ElementHeader, drawFlags, 48);
+GAUGE_AT(ElementHeader, zero52, 52);
 GAUGE_AT(ElementHeader, zero56, 56);
 static_assert(sizeof(ElementHeader) == 60);
 
@@ -327,45 +355,71 @@ static_assert(sizeof(StaticImageElement700) == 96);
 GAUGE_AT(StaticImageElement610, runtime, 60);
 static_assert(sizeof(StaticImageElement610) == 80);
 
-GAUGE_AT(NeedleCalibrationPoint, x, 0); GAUGE_AT(NeedleCalibrationPoint, y, 4);
-GAUGE_AT(NeedleCalibrationPoint, value, 8); GAUGE_AT(NeedleCalibrationPoint, degrees, 16);
+GAUGE_AT(NeedleCalibrationPoint, x, 0);
+GAUGE_AT(NeedleCalibrationPoint, y, 4);
+GAUGE_AT(NeedleCalibrationPoint, value, 8);
+GAUGE_AT(NeedleCalibrationPoint, degrees, 16);
 static_assert(sizeof(NeedleCalibrationPoint) == 24);
 
-GAUGE_AT(NeedleElement610, source, 60); GAUGE_AT(NeedleElement610, callback, 88);
-GAUGE_AT(NeedleElement610, zero92, 92); GAUGE_AT(NeedleElement610, startX, 104);
-GAUGE_AT(NeedleElement610, startY, 108); GAUGE_AT(NeedleElement610, calibration, 112);
-GAUGE_AT(NeedleElement610, calibrationCount, 116); GAUGE_AT(NeedleElement610, zero120, 120);
+GAUGE_AT(NeedleElement610, source, 60);
+GAUGE_AT(NeedleElement610, callback, 88);
+GAUGE_AT(NeedleElement610, zero92, 92);
+GAUGE_AT(NeedleElement610, startX, 104);
+GAUGE_AT(NeedleElement610, startY, 108);
+GAUGE_AT(NeedleElement610, calibration, 112);
+GAUGE_AT(NeedleElement610, calibrationCount, 116);
+GAUGE_AT(NeedleElement610, zero120, 120);
 static_assert(sizeof(NeedleElement610) == 224);
 
-GAUGE_AT(NeedleElement700, source, 60); GAUGE_AT(NeedleElement700, zero88, 88);
-GAUGE_AT(NeedleElement700, calibration, 112); GAUGE_AT(NeedleElement700, calibrationCount, 116);
-GAUGE_AT(NeedleElement700, zero120, 120); GAUGE_AT(NeedleElement700, callback, 224);
+GAUGE_AT(NeedleElement700, source, 60);
+GAUGE_AT(NeedleElement700, zero88, 88);
+GAUGE_AT(NeedleElement700, calibration, 112);
+GAUGE_AT(NeedleElement700, calibrationCount, 116);
+GAUGE_AT(NeedleElement700, zero120, 120);
+GAUGE_AT(NeedleElement700, callback, 224);
 GAUGE_AT(NeedleElement700, zero228, 228);
 static_assert(sizeof(NeedleElement700) == 236);
 
-GAUGE_AT(StringElement700, source1, 60); GAUGE_AT(StringElement700, source2, 88);
-GAUGE_AT(StringElement700, source3, 116); GAUGE_AT(StringElement700, zero144, 144);
-GAUGE_AT(StringElement700, text, 184); GAUGE_AT(StringElement700, zero188, 188);
-GAUGE_AT(StringElement700, boxWidth, 192); GAUGE_AT(StringElement700, boxHeight, 196);
-GAUGE_AT(StringElement700, zero200, 200); GAUGE_AT(StringElement700, textColour, 208);
-GAUGE_AT(StringElement700, colour2, 212); GAUGE_AT(StringElement700, colour3, 216);
-GAUGE_AT(StringElement700, zero220, 220); GAUGE_AT(StringElement700, fontFace, 248);
-GAUGE_AT(StringElement700, fontWeight, 280); GAUGE_AT(StringElement700, charset, 284);
-GAUGE_AT(StringElement700, textFormat, 288); GAUGE_AT(StringElement700, charCount, 292);
-GAUGE_AT(StringElement700, zero296, 296); GAUGE_AT(StringElement700, callback, 312);
+GAUGE_AT(StringElement700, source1, 60);
+GAUGE_AT(StringElement700, source2, 88);
+GAUGE_AT(StringElement700, source3, 116);
+GAUGE_AT(StringElement700, zero144, 144);
+GAUGE_AT(StringElement700, text, 184);
+GAUGE_AT(StringElement700, zero188, 188);
+GAUGE_AT(StringElement700, boxWidth, 192);
+GAUGE_AT(StringElement700, boxHeight, 196);
+GAUGE_AT(StringElement700, zero200, 200);
+GAUGE_AT(StringElement700, textColour, 208);
+GAUGE_AT(StringElement700, colour2, 212);
+GAUGE_AT(StringElement700, colour3, 216);
+GAUGE_AT(StringElement700, zero220, 220);
+GAUGE_AT(StringElement700, fontFace, 248);
+GAUGE_AT(StringElement700, fontWeight, 280);
+GAUGE_AT(StringElement700, charset, 284);
+GAUGE_AT(StringElement700, textFormat, 288);
+GAUGE_AT(StringElement700, charCount, 292);
+GAUGE_AT(StringElement700, zero296, 296);
+GAUGE_AT(StringElement700, callback, 312);
 GAUGE_AT(StringElement700, zero316, 316);
 static_assert(sizeof(StringElement700) == 320);
 
-GAUGE_AT(IconElement700, source, 60); GAUGE_AT(IconElement700, zero88, 88);
-GAUGE_AT(IconElement700, selectionMode, 92); GAUGE_AT(IconElement700, zero96, 96);
-GAUGE_AT(IconElement700, selectionParameter, 100); GAUGE_AT(IconElement700, zero108, 108);
-GAUGE_AT(IconElement700, bitmapCount, 112); GAUGE_AT(IconElement700, zero116, 116);
+GAUGE_AT(IconElement700, source, 60);
+GAUGE_AT(IconElement700, zero88, 88);
+GAUGE_AT(IconElement700, selectionMode, 92);
+GAUGE_AT(IconElement700, zero96, 96);
+GAUGE_AT(IconElement700, selectionParameter, 100);
+GAUGE_AT(IconElement700, zero108, 108);
+GAUGE_AT(IconElement700, bitmapCount, 112);
+GAUGE_AT(IconElement700, zero116, 116);
 GAUGE_AT(IconElement700, callback, 132);
 static_assert(sizeof(IconElement700) == 136);
 
-GAUGE_AT(SliderElement700, xSource, 60); GAUGE_AT(SliderElement700, zero88, 88);
-GAUGE_AT(SliderElement700, ySource, 104); GAUGE_AT(SliderElement700, zero132, 132);
-GAUGE_AT(SliderElement700, yScale, 136); GAUGE_AT(SliderElement700, zero144, 144);
+GAUGE_AT(SliderElement700, xSource, 60);
+GAUGE_AT(SliderElement700, zero88, 88);
+GAUGE_AT(SliderElement700, ySource, 104);
+GAUGE_AT(SliderElement700, zero132, 132);
+GAUGE_AT(SliderElement700, yScale, 136);
+GAUGE_AT(SliderElement700, zero144, 144);
 static_assert(sizeof(SliderElement700) == 192);
 #undef GAUGE_AT
 

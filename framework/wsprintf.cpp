@@ -105,8 +105,8 @@ extern "C" int wsprintfA(char* buffer, const char* format, ...) {
       textLength = static_cast<int>(end - text);
     }
     const int fill = width - textLength - (sign != 0 ? 1 : 0);
-    const bool zeroFill = zero && !left && (*f == 'd' || *f == 'i' || *f == 'u' ||
-                                            *f == 'x' || *f == 'X');
+    const bool zeroFill =
+        zero && !left && (*f == 'd' || *f == 'i' || *f == 'u' || *f == 'x' || *f == 'X');
     if (!left && !zeroFill) w.Pad(fill, ' ');
     if (sign != 0) w.Put(sign);
     if (zeroFill) w.Pad(fill, '0');

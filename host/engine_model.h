@@ -22,8 +22,8 @@
 // 16384 is 100 per cent of kRatedRpm. The target runs from kIdleRpm at closed
 // throttle to kFullThrottleRpm at full throttle (variable 394, 0..1, which a
 // scenario sets) at a mixture of kFiringMixture or richer, proportionally less
-// when leaner, 5 per cent less on one magneto, and 0 when stopped. Turning the magnetos to 0 stops the
-// engine at once; a mixture below kCutOffMixture stops it at the next Step.
+// when leaner, 5 per cent less on one magneto, and 0 when stopped. Turning the magnetos to 0 stops
+// the engine at once; a mixture below kCutOffMixture stops it at the next Step.
 #pragma once
 
 #include <cstdint>

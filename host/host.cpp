@@ -1,8 +1,8 @@
 // The host side: services, variables, key events, and the gauge life cycle.
+#include "host/host.h"
+
 #include <algorithm>
 #include <cstring>
-
-#include "host/host.h"
 
 namespace panelhost {
 

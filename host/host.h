@@ -107,7 +107,7 @@ struct ServiceCall {
 struct SoundCall {
   std::string operation;  // "load", "play", "prepare", "release"
   std::uint32_t handle;
-  std::string path;       // the path passed to "load"
+  std::string path;  // the path passed to "load"
   std::int32_t result;
 };
 
@@ -196,10 +196,10 @@ class Host {
 
 // What the host keeps per element between updates.
 struct ElementState {
-  bool updated = false;   // a value has been computed at least once
-  double value = 0.0;     // the value callback's result (or the slider's variable)
+  bool updated = false;  // a value has been computed at least once
+  double value = 0.0;    // the value callback's result (or the slider's variable)
   double frozenValue = 0.0;
-  std::vector<char> text;  // string elements: the buffer handed to the callback
+  std::vector<char> text;     // string elements: the buffer handed to the callback
   std::size_t guardFrom = 0;  // where the buffer's guard bytes begin (0: none laid)
 };
 

@@ -6,8 +6,8 @@
 #include "host/host.h"
 
 #if defined(_WIN32)
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 #else
 #include <dlfcn.h>
 #include <link.h>
@@ -56,9 +56,7 @@ std::uint32_t Read32(const std::uint8_t* p) {
   return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
          std::uint32_t{p[3]} << 24;
 }
-std::uint16_t Read16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+std::uint16_t Read16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 }  // namespace
 
@@ -192,7 +190,8 @@ std::string Module::FileVersion() const {
   if (!GetFileVersionInfoA(file, 0, size, data.data())) return {};
   VS_FIXEDFILEINFO* info = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) || info == nullptr) {
+  if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) ||
+      info == nullptr) {
     return {};
   }
   return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
@@ -260,7 +259,8 @@ const Bitmap& Module::DecodedBitmap(std::uint32_t id) const {
   const std::uint8_t* palette = h + headerSize;
   const std::uint8_t* pixels = palette + paletteBytes;
   for (int y = 0; y < height; ++y) {
-    const std::uint8_t* row = pixels + stride * static_cast<std::size_t>(bottomUp ? height - 1 - y : y);
+    const std::uint8_t* row =
+        pixels + stride * static_cast<std::size_t>(bottomUp ? height - 1 - y : y);
     for (int x = 0; x < width; ++x) {
       std::uint32_t rgb;
       if (bits == 8) {

@@ -48,8 +48,8 @@ Panel::Panel(const Scenario& scenario, const std::string& moduleDir)
   // The scenario's starting values stand before the first routine runs.
   for (const ScenarioChannel& c : scenario_.channels) {
     if (c.variable.word) {
-      host_.SetDataWord(c.variable.key, static_cast<std::int32_t>(std::clamp(
-                                            c.At(0), -2147483648.0, 2147483647.0)));
+      host_.SetDataWord(c.variable.key, static_cast<std::int32_t>(
+                                            std::clamp(c.At(0), -2147483648.0, 2147483647.0)));
     } else {
       host_.SetVariable(c.variable.key, c.At(0));
     }
@@ -73,8 +73,8 @@ void Panel::Tick() {
   for (const ScenarioChannel& c : scenario_.channels) {
     const double v = c.At(t);
     if (c.variable.word) {
-      host_.SetDataWord(c.variable.key,
-                        static_cast<std::int32_t>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0)));
+      host_.SetDataWord(c.variable.key, static_cast<std::int32_t>(std::clamp(
+                                            std::trunc(v), -2147483648.0, 2147483647.0)));
     } else {
       host_.SetVariable(c.variable.key, v);
     }
@@ -83,7 +83,8 @@ void Panel::Tick() {
        ++nextFailure_) {
     host_.SetFailure(scenario_.failures[nextFailure_].key, scenario_.failures[nextFailure_].active);
   }
-  for (; nextClick_ < scenario_.clicks.size() && scenario_.clicks[nextClick_].time <= t; ++nextClick_) {
+  for (; nextClick_ < scenario_.clicks.size() && scenario_.clicks[nextClick_].time <= t;
+       ++nextClick_) {
     const ScenarioClick& c = scenario_.clicks[nextClick_];
     gauges_[c.gauge]->Click(c.x, c.y, c.held ? gauge::kMouseLeftHeld : gauge::kMouseLeftClick);
   }
@@ -210,7 +211,8 @@ Image Panel::Render() const {
   Image canvas;
   canvas.width = scenario_.width;
   canvas.height = scenario_.height;
-  canvas.pixels.assign(static_cast<std::size_t>(canvas.width * canvas.height), scenario_.background);
+  canvas.pixels.assign(static_cast<std::size_t>(canvas.width * canvas.height),
+                       scenario_.background);
   for (std::size_t i = 0; i < gauges_.size(); ++i) {
     const ScenarioGauge& g = scenario_.gauges[i];
     Composite(canvas, RenderGauge(*gauges_[i], 0x00000000), g.x, g.y, g.scale);
@@ -239,7 +241,8 @@ class WorkingFolder {
 
 // Joins the frames (paths relative to the working folder) into an animated
 // WebP with img2webp, `delayMs` apart, looping.
-void AssembleAnimation(const std::vector<std::string>& frames, int delayMs, const std::string& out) {
+void AssembleAnimation(const std::vector<std::string>& frames, int delayMs,
+                       const std::string& out) {
   std::string command = "img2webp -loop 0 -lossy -q 80 -m 4 -d " + std::to_string(delayMs);
   for (const auto& f : frames) command += " \"" + f + "\"";
   const std::string temp = out + ".tmp";
@@ -261,18 +264,22 @@ RunSummary RunScenario(const Scenario& scenario, const RunOptions& options) {
   const std::string moduleDir = fs::absolute(options.moduleDir).string();
   std::error_code ec;
   fs::create_directories(out, ec);
-  if (ec || !fs::is_directory(out)) throw Error(options.outDir + ": cannot create the output folder");
+  if (ec || !fs::is_directory(out))
+    throw Error(options.outDir + ": cannot create the output folder");
   const fs::path sounds = fs::path(moduleDir) / "SOUND";
   if (fs::is_directory(sounds)) {
     fs::create_directories(out / "SOUND", ec);
-    fs::copy(sounds, out / "SOUND", fs::copy_options::overwrite_existing | fs::copy_options::recursive, ec);
+    fs::copy(sounds, out / "SOUND",
+             fs::copy_options::overwrite_existing | fs::copy_options::recursive, ec);
   }
   RunSummary summary;
   const WorkingFolder working(out);
   Panel panel(scenario, moduleDir);
   const int frames = static_cast<int>(std::ceil(scenario.duration * kTicksPerSecond));
   const int animateEvery =
-      scenario.animate > 0 ? std::max(1, static_cast<int>(std::lround(scenario.animate * kTicksPerSecond))) : 0;
+      scenario.animate > 0
+          ? std::max(1, static_cast<int>(std::lround(scenario.animate * kTicksPerSecond)))
+          : 0;
   const fs::path animation = out / "animation";
   if (!options.headless && animateEvery > 0) fs::create_directories(animation);
   std::size_t nextCapture = 0;

@@ -54,9 +54,9 @@ class Panel {
 };
 
 struct RunOptions {
-  std::string outDir;      // where captures and the animation go (and the log)
-  std::string moduleDir;   // where the modules are
-  bool headless = false;   // draw nothing: no captures, no animation
+  std::string outDir;     // where captures and the animation go (and the log)
+  std::string moduleDir;  // where the modules are
+  bool headless = false;  // draw nothing: no captures, no animation
   // Called after every tick with the fraction done (for a progress bar).
   std::function<void(double)> progress;
 };
@@ -66,9 +66,9 @@ struct RunSummary {
   double seconds = 0;
   std::size_t keyEvents = 0;
   std::size_t sounds = 0;
-  std::vector<std::string> captures;         // PNG files written, in time order
-  std::string animation;                     // the animated picture, or "" when none
-  std::vector<std::string> problems;         // what the host noticed while running
+  std::vector<std::string> captures;  // PNG files written, in time order
+  std::string animation;              // the animated picture, or "" when none
+  std::vector<std::string> problems;  // what the host noticed while running
 };
 
 // Plays the scenario. The process's working folder is outDir while it runs,

@@ -217,16 +217,15 @@ bool Hidden(const Host& host, const gauge::ElementHeader& element) {
 }
 
 double Bearing(int x, int y, int pivotX, int pivotY) {
-  const double deg =
-      std::atan2(static_cast<double>(x - pivotX), static_cast<double>(pivotY - y)) * 180.0 /
-      std::numbers::pi;
+  const double deg = std::atan2(static_cast<double>(x - pivotX), static_cast<double>(pivotY - y)) *
+                     180.0 / std::numbers::pi;
   return deg < 0 ? deg + 360.0 : deg;
 }
 
 }  // namespace
 
-double NeedleBearing(const gauge::NeedleCalibrationPoint* points, int count, int pivotX,
-                     int pivotY, double value) {
+double NeedleBearing(const gauge::NeedleCalibrationPoint* points, int count, int pivotX, int pivotY,
+                     double value) {
   if (points == nullptr || count <= 0) return 0.0;
   double bearing = Bearing(points[0].x, points[0].y, pivotX, pivotY);
   if (!(value > points[0].value)) return bearing;  // also NaN
@@ -294,8 +293,8 @@ Image RenderGauge(const Gauge& g, std::uint32_t background) {
                                : reinterpret_cast<gauge::NeedleElement700*>(e)->calibrationCount;
         const double bearing = NeedleBearing(points, count, e->x, e->y, state.value);
         // The bitmap points right (bearing 90) when unturned.
-        DrawRotated(canvas, module.DecodedBitmap(e->bitmapId).image, e->pivotX, e->pivotY, e->x, e->y,
-                    bearing - 90.0);
+        DrawRotated(canvas, module.DecodedBitmap(e->bitmapId).image, e->pivotX, e->pivotY, e->x,
+                    e->y, bearing - 90.0);
         break;
       }
       case gauge::kString:
@@ -305,7 +304,8 @@ Image RenderGauge(const Gauge& g, std::uint32_t background) {
         const auto& icon = *reinterpret_cast<gauge::IconElement700*>(e);
         const int index = state.updated ? IconIndex(icon, state.value) : 0;
         if (index >= 0) {
-          DrawImage(canvas, module.DecodedBitmap(e->bitmapId + static_cast<std::uint32_t>(index)).image,
+          DrawImage(canvas,
+                    module.DecodedBitmap(e->bitmapId + static_cast<std::uint32_t>(index)).image,
                     e->x, e->y);
         }
         break;
@@ -313,7 +313,8 @@ Image RenderGauge(const Gauge& g, std::uint32_t background) {
       case gauge::kSlider: {
         const auto& slider = *reinterpret_cast<gauge::SliderElement700*>(e);
         const double dy = slider.yScale * state.value;
-        const int y = e->y + static_cast<int>(std::lround(std::isfinite(dy) ? std::clamp(dy, -1e4, 1e4) : 0.0));
+        const int y = e->y + static_cast<int>(
+                                 std::lround(std::isfinite(dy) ? std::clamp(dy, -1e4, 1e4) : 0.0));
         DrawImage(canvas, module.DecodedBitmap(e->bitmapId).image, e->x, y);
         break;
       }
@@ -334,7 +335,8 @@ void WritePng(const Image& image, const std::string& path) {
     rgba[i * 4 + 3] = static_cast<unsigned char>(p >> 24);
   }
   const std::string temp = path + ".tmp";
-  if (stbi_write_png(temp.c_str(), image.width, image.height, 4, rgba.data(), image.width * 4) == 0) {
+  if (stbi_write_png(temp.c_str(), image.width, image.height, 4, rgba.data(), image.width * 4) ==
+      0) {
     std::remove(temp.c_str());
     throw Error(path + ": cannot write PNG");
   }

@@ -18,8 +18,8 @@ void WritePng(const Image& image, const std::string& path);
 // interpolated through the calibration points as seen from the pivot (x, y):
 // from one point to the next the needle turns clockwise, and a pair of points
 // at the same spot means a full turn. Values beyond the table stay at its ends.
-double NeedleBearing(const gauge::NeedleCalibrationPoint* points, int count, int pivotX,
-                     int pivotY, double value);
+double NeedleBearing(const gauge::NeedleCalibrationPoint* points, int count, int pivotX, int pivotY,
+                     double value);
 
 // The 0-based bitmap an icon shows for `value`, or -1 when it shows none.
 int IconIndex(const gauge::IconElement700& icon, double value);

@@ -59,7 +59,8 @@ class Parser {
       pos_ = end + 1;
       ++line_;
       if (line.size() > kMaxLine) Fail("line longer than " + std::to_string(kMaxLine) + " bytes");
-      if (const auto hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
+      if (const auto hash = line.find('#'); hash != std::string_view::npos)
+        line = line.substr(0, hash);
       words_.clear();
       std::size_t i = 0;
       while (i < line.size()) {
@@ -96,7 +97,8 @@ class Parser {
 
   double Time(std::size_t index) const {
     const double t = Number(index, "time");
-    if (t < 0 || t > kMaxDuration) Fail("time must lie between 0 and " + std::to_string(kMaxDuration));
+    if (t < 0 || t > kMaxDuration)
+      Fail("time must lie between 0 and " + std::to_string(kMaxDuration));
     return t;
   }
 
@@ -113,7 +115,8 @@ class Parser {
     }
     unsigned long long n = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || n > 0xFFFFFFFFull) {
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() ||
+        n > 0xFFFFFFFFull) {
       Fail("\"" + w + "\" is neither a variable token nor word:OFFSET");
     }
     v.key = static_cast<std::uint32_t>(n);
@@ -128,7 +131,9 @@ class Parser {
 
   ScenarioChannel& Channel(const ScenarioVariable& v) {
     for (auto& c : s_.channels) {
-      if (c.variable == v) Fail("variable " + std::string(v.word ? "word:" : "") + std::to_string(v.key) + " is set twice");
+      if (c.variable == v)
+        Fail("variable " + std::string(v.word ? "word:" : "") + std::to_string(v.key) +
+             " is set twice");
     }
     s_.channels.push_back({v, {}});
     return s_.channels.back();
@@ -149,11 +154,13 @@ class Parser {
       s_.width = Integer(1, "width", 1, kMaxPanel);
       s_.height = Integer(2, "height", 1, kMaxPanel);
       if (words_.size() > 3) {
-        if (words_.size() != 5 || words_[3] != "background") Fail("usage: panel WIDTH HEIGHT [background RRGGBB]");
+        if (words_.size() != 5 || words_[3] != "background")
+          Fail("usage: panel WIDTH HEIGHT [background RRGGBB]");
         const std::string& c = words_[4];
         unsigned value = 0;
         const auto [end, ec] = std::from_chars(c.data(), c.data() + c.size(), value, 16);
-        if (c.size() != 6 || ec != std::errc() || end != c.data() + c.size()) Fail("background colour must be RRGGBB");
+        if (c.size() != 6 || ec != std::errc() || end != c.data() + c.size())
+          Fail("background colour must be RRGGBB");
         s_.background = 0xFF000000u | value;
       }
     } else if (verb == "gauge") {
@@ -165,12 +172,14 @@ class Parser {
         if (other.id == g.id) Fail("gauge id \"" + g.id + "\" is used twice");
       }
       g.module = words_[2];
-      if (g.module.find_first_of("/\\") != std::string::npos) Fail("MODULE is a module name, not a path");
+      if (g.module.find_first_of("/\\") != std::string::npos)
+        Fail("MODULE is a module name, not a path");
       g.gauge = words_[3];
       g.x = Integer(5, "x", -kMaxPanel, kMaxPanel);
       g.y = Integer(6, "y", -kMaxPanel, kMaxPanel);
       if (words_.size() > 7) {
-        if (words_.size() != 9 || words_[7] != "scale") Fail("usage: gauge ID MODULE GAUGE at X Y [scale S]");
+        if (words_.size() != 9 || words_[7] != "scale")
+          Fail("usage: gauge ID MODULE GAUGE at X Y [scale S]");
         g.scale = Number(8, "scale");
         if (g.scale < 0.05 || g.scale > 8) Fail("scale must lie between 0.05 and 8");
       }
@@ -210,7 +219,8 @@ class Parser {
     } else if (verb == "capture") {
       Arity(3, 3, "capture TIME NAME");
       const std::string& name = words_[2];
-      if (name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-") !=
+      if (name.find_first_not_of(
+              "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-") !=
           std::string::npos) {
         Fail("capture names use letters, digits, '_' and '-' only");
       }
@@ -221,7 +231,8 @@ class Parser {
     } else if (verb == "fail") {
       Arity(4, 4, "fail TIME KEY on|off");
       if (words_[3] != "on" && words_[3] != "off") Fail("usage: fail TIME KEY on|off");
-      s_.failures.push_back({Time(1), static_cast<std::uint32_t>(Integer(2, "failure key", 1, 1 << 30)),
+      s_.failures.push_back({Time(1),
+                             static_cast<std::uint32_t>(Integer(2, "failure key", 1, 1 << 30)),
                              words_[3] == "on"});
     } else if (verb == "end") {
       Fail("\"end\" without a table");
@@ -232,7 +243,8 @@ class Parser {
 
   void Table() {
     if (words_.size() < 2) Fail("usage: table VAR VAR ...");
-    if (words_.size() - 1 > kMaxColumns) Fail("a table has at most " + std::to_string(kMaxColumns) + " columns");
+    if (words_.size() - 1 > kMaxColumns)
+      Fail("a table has at most " + std::to_string(kMaxColumns) + " columns");
     std::vector<std::size_t> columns;
     for (std::size_t i = 1; i < words_.size(); ++i) {
       Channel(Variable(words_[i]));
@@ -249,7 +261,8 @@ class Parser {
       }
       if (words_.size() != columns.size() + 1) {
         Fail("row has " + std::to_string(words_.size()) + " fields, the table has " +
-             std::to_string(columns.size() + 1) + " (time and " + std::to_string(columns.size()) + " values)");
+             std::to_string(columns.size() + 1) + " (time and " + std::to_string(columns.size()) +
+             " values)");
       }
       if (++rows > kMaxRows) Fail("a table has at most " + std::to_string(kMaxRows) + " rows");
       const double t = Time(0);

@@ -43,8 +43,8 @@ struct ScenarioGauge {
 };
 
 struct ScenarioVariable {
-  bool word = false;       // a HostDataBlock word rather than a simulator variable
-  std::uint32_t key = 0;   // token, or byte offset of the word
+  bool word = false;      // a HostDataBlock word rather than a simulator variable
+  std::uint32_t key = 0;  // token, or byte offset of the word
   bool operator==(const ScenarioVariable&) const = default;
 };
 
@@ -85,9 +85,9 @@ struct Scenario {
   double animate = 0;
   std::vector<ScenarioGauge> gauges;
   std::vector<ScenarioChannel> channels;
-  std::vector<ScenarioClick> clicks;        // in time order
-  std::vector<ScenarioCapture> captures;    // in time order
-  std::vector<ScenarioFailure> failures;    // in time order
+  std::vector<ScenarioClick> clicks;      // in time order
+  std::vector<ScenarioCapture> captures;  // in time order
+  std::vector<ScenarioFailure> failures;  // in time order
 };
 
 // Reads a scenario; a malformed one throws Error "FILE:LINE: problem".

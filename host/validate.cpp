@@ -18,16 +18,24 @@ std::string Hex(std::uint32_t v) {
   return s.str();
 }
 
-std::string Addr(const void* p) { return Hex(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p))); }
+std::string Addr(const void* p) {
+  return Hex(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)));
+}
 
 const char* KindName(std::uint32_t kind) {
   switch (kind) {
-    case gauge::kStaticImage: return "static image";
-    case gauge::kNeedle: return "needle";
-    case gauge::kString: return "string";
-    case gauge::kSlider: return "slider";
-    case gauge::kIcon: return "icon";
-    default: return "element";
+    case gauge::kStaticImage:
+      return "static image";
+    case gauge::kNeedle:
+      return "needle";
+    case gauge::kString:
+      return "string";
+    case gauge::kSlider:
+      return "slider";
+    case gauge::kIcon:
+      return "icon";
+    default:
+      return "element";
   }
 }
 
@@ -62,14 +70,17 @@ class Checker {
       if (required) Fail(check, record, field, "null, a function is required");
       return;
     }
-    if (!m_.Contains(fn, 1)) Fail(check, record, field, "address " + Addr(fn) + " lies outside the module");
+    if (!m_.Contains(fn, 1))
+      Fail(check, record, field, "address " + Addr(fn) + " lies outside the module");
   }
 
   template <typename Word>
   void Zero(const Word& value, const std::string& check, const std::string& record,
             const std::string& field) {
+    // Bytes, not values: a zero field is all zero bits (-0.0 is not).
     Word zero{};
-    if (std::memcmp(&value, &zero, sizeof(Word)) != 0) {
+    if (std::memcmp(&value, &zero, sizeof(Word)) !=
+        0) {  // NOLINT(bugprone-suspicious-memory-comparison)
       Fail(check, record, field, "must be 0 in the module");
     }
   }
@@ -95,7 +106,8 @@ class Checker {
         return true;
       }
     }
-    Fail(check, record, field, "text is not NUL-terminated within " + std::to_string(max) + " bytes");
+    Fail(check, record, field,
+         "text is not NUL-terminated within " + std::to_string(max) + " bytes");
     return false;
   }
 
@@ -110,17 +122,22 @@ class Checker {
         return;
       }
       if (e->id == 0) {
-        if (e->address != nullptr) Fail("module.import-table", record, "address", "end entry must be {0, 0}");
+        if (e->address != nullptr)
+          Fail("module.import-table", record, "address", "end entry must be {0, 0}");
         break;
       }
       if (e->id != gauge::kImportHostServices && e->id != gauge::kImportHostDataBlock) {
         Fail("module.import-table", record, "id", "unknown import id " + Hex(e->id));
       }
-      if (!seen.insert(e->id).second) Fail("module.import-table", record, "id", "id " + Hex(e->id) + " listed twice");
+      if (!seen.insert(e->id).second)
+        Fail("module.import-table", record, "id", "id " + Hex(e->id) + " listed twice");
       if (e->id == gauge::kImportHostServices) services = true;
-      if (e->address != nullptr) Fail("module.import-table", record, "address", "must be 0 until the host fills it");
+      if (e->address != nullptr)
+        Fail("module.import-table", record, "address", "must be 0 until the host fills it");
     }
-    if (!services) Fail("module.import-table", "ImportTable", "id", "no entry with id 0x0F for the host services");
+    if (!services)
+      Fail("module.import-table", "ImportTable", "id",
+           "no entry with id 0x0F for the host services");
     importsOk_ = services;
   }
 
@@ -161,21 +178,27 @@ class Checker {
     const bool v700 = h->version == gauge::kGaugeVersion700;
     const bool v610 = h->version == gauge::kGaugeVersion610;
     if (!v700 && !v610) {
-      Fail("gauge.header", record, "version", "expected 700 or 610, found " + std::to_string(h->version));
+      Fail("gauge.header", record, "version",
+           "expected 700 or 610, found " + std::to_string(h->version));
       return;
     }
-    if (v700 && !Inside(reinterpret_cast<gauge::GaugeHeader700*>(h), "gauge.header", record, "")) return;
-    if (v610 && !Inside(reinterpret_cast<gauge::GaugeHeader610*>(h), "gauge.header", record, "")) return;
-    const char* routineNames[] = {"query", "install", "initialize", "update", "generate", "draw", "kill"};
-    const void* routines[] = {reinterpret_cast<const void*>(h->query), reinterpret_cast<const void*>(h->install),
-                              reinterpret_cast<const void*>(h->initialize), reinterpret_cast<const void*>(h->update),
-                              reinterpret_cast<const void*>(h->generate), reinterpret_cast<const void*>(h->draw),
-                              reinterpret_cast<const void*>(h->kill)};
+    if (v700 && !Inside(reinterpret_cast<gauge::GaugeHeader700*>(h), "gauge.header", record, ""))
+      return;
+    if (v610 && !Inside(reinterpret_cast<gauge::GaugeHeader610*>(h), "gauge.header", record, ""))
+      return;
+    const char* routineNames[] = {"query",    "install", "initialize", "update",
+                                  "generate", "draw",    "kill"};
+    const void* routines[] = {
+        reinterpret_cast<const void*>(h->query),      reinterpret_cast<const void*>(h->install),
+        reinterpret_cast<const void*>(h->initialize), reinterpret_cast<const void*>(h->update),
+        reinterpret_cast<const void*>(h->generate),   reinterpret_cast<const void*>(h->draw),
+        reinterpret_cast<const void*>(h->kill)};
     for (int r = 0; r < 7; ++r) Code(routines[r], true, "gauge.routines", record, routineNames[r]);
     // Install and kill are called below for a version-610 gauge: only when they lie in the module.
     const bool routinesInside = m_.Contains(routines[1], 1) && m_.Contains(routines[6], 1);
     Zero(h->zero40, "gauge.header", record, "word at offset 40");
-    if (h->defaultWidth == 0) Fail("gauge.header", record, "defaultWidth", "must be greater than 0");
+    if (h->defaultWidth == 0)
+      Fail("gauge.header", record, "defaultWidth", "must be greater than 0");
     gauge::MouseArea* mouse = nullptr;
     if (v700) {
       auto* h7 = reinterpret_cast<gauge::GaugeHeader700*>(h);
@@ -189,11 +212,13 @@ class Checker {
     if (!Inside(h->elements, "element.list", record, "elements", 2)) return;
     ElementHeader* root = h->elements[0];
     if (h->elements[1] != nullptr) {
-      Fail("element.list", record, "elements", "the element list holds the root and then a null end");
+      Fail("element.list", record, "elements",
+           "the element list holds the root and then a null end");
     }
     if (!Inside(root, "element.root", "root element", "")) return;
     if (root->kind != gauge::kStaticImage) {
-      Fail("element.root", "root element", "kind", std::string("the root must be a static image, found ") + KindName(root->kind));
+      Fail("element.root", "root element", "kind",
+           std::string("the root must be a static image, found ") + KindName(root->kind));
     }
     CheckElement(root, h, "root element", true);
     if (root->children != nullptr) {
@@ -207,7 +232,8 @@ class Checker {
         const std::string childRecord = "child " + std::to_string(i + 1);
         if (!Inside(child, "element.header", childRecord, "")) continue;
         const std::string described = childRecord + " (" + KindName(child->kind) + " at " +
-                                      std::to_string(child->x) + "," + std::to_string(child->y) + ")";
+                                      std::to_string(child->x) + "," + std::to_string(child->y) +
+                                      ")";
         CheckElement(child, h, described, false);
         if (child->children != nullptr) {
           Fail("element.tree", described, "children", "only the root has children");
@@ -226,7 +252,8 @@ class Checker {
     }
   }
 
-  void CheckHostVariable(const gauge::HostVariable& v, const std::string& record, const std::string& field) {
+  void CheckHostVariable(const gauge::HostVariable& v, const std::string& record,
+                         const std::string& field) {
     Zero(v.raw, "element.variable", record, field + ".raw");
     Zero(v.zero8, "element.variable", record, field + " word at offset 8");
     Zero(v.value, "element.variable", record, field + ".value");
@@ -241,7 +268,8 @@ class Checker {
         return;
       }
       if (f[i].key == 0) {
-        if (f[i].action != 0) Fail("element.failures", record, "failures", "end entry must be {0, 0}");
+        if (f[i].action != 0)
+          Fail("element.failures", record, "failures", "end entry must be {0, 0}");
         return;
       }
     }
@@ -250,20 +278,26 @@ class Checker {
   void CheckCalibration(const gauge::NeedleCalibrationPoint* points, std::int32_t count,
                         const std::string& record) {
     if (count < 2 || count > 1000) {
-      Fail("needle.calibration", record, "calibrationCount", "expected 2 to 1000 points, found " + std::to_string(count));
+      Fail("needle.calibration", record, "calibrationCount",
+           "expected 2 to 1000 points, found " + std::to_string(count));
       return;
     }
-    if (!Inside(points, "needle.calibration", record, "calibration", static_cast<std::size_t>(count))) return;
+    if (!Inside(points, "needle.calibration", record, "calibration",
+                static_cast<std::size_t>(count)))
+      return;
     for (std::int32_t i = 0; i < count; ++i) {
-      Zero(points[i].degrees, "needle.calibration", record, "point " + std::to_string(i + 1) + ".degrees");
+      Zero(points[i].degrees, "needle.calibration", record,
+           "point " + std::to_string(i + 1) + ".degrees");
       if (i > 0 && !(points[i].value > points[i - 1].value)) {
         Fail("needle.calibration", record, "point " + std::to_string(i + 1) + ".value",
-             "values must ascend: " + std::to_string(points[i].value) + " after " + std::to_string(points[i - 1].value));
+             "values must ascend: " + std::to_string(points[i].value) + " after " +
+                 std::to_string(points[i - 1].value));
       }
     }
   }
 
-  void CheckElement(ElementHeader* e, gauge::GaugeHeaderBase* h, const std::string& record, bool isRoot) {
+  void CheckElement(ElementHeader* e, gauge::GaugeHeaderBase* h, const std::string& record,
+                    bool isRoot) {
     const bool v610 = h->version == gauge::kGaugeVersion610;
     const std::uint32_t expectedFlags[] = {1, 3, 6, 3, 3};
     if (e->kind > gauge::kIcon) {
@@ -271,13 +305,17 @@ class Checker {
       return;
     }
     if (v610 && e->kind != gauge::kStaticImage && e->kind != gauge::kNeedle) {
-      Fail("element.kind", record, "kind", std::string("a version-610 gauge has no ") + KindName(e->kind) + " record");
+      Fail("element.kind", record, "kind",
+           std::string("a version-610 gauge has no ") + KindName(e->kind) + " record");
       return;
     }
-    if (e->owner != h) Fail("element.owner", record, "owner", "must be the gauge's own header " + Addr(h) + ", found " + Addr(e->owner));
+    if (e->owner != h)
+      Fail("element.owner", record, "owner",
+           "must be the gauge's own header " + Addr(h) + ", found " + Addr(e->owner));
     if (e->drawFlags != expectedFlags[e->kind]) {
       Fail("element.draw-flags", record, "drawFlags",
-           "expected " + std::to_string(expectedFlags[e->kind]) + " for a " + KindName(e->kind) + ", found " + std::to_string(e->drawFlags));
+           "expected " + std::to_string(expectedFlags[e->kind]) + " for a " + KindName(e->kind) +
+               ", found " + std::to_string(e->drawFlags));
     }
     Zero(e->zero16, "element.header", record, "word at offset 16");
     Zero(e->zero20, "element.header", record, "word at offset 20");
@@ -289,42 +327,52 @@ class Checker {
     }
     CheckFailures(e->failures, record);
     if (e->kind == gauge::kString) {
-      if (e->bitmapId != gauge::kNoBitmap) Fail("element.bitmap", record, "bitmapId", "strings name no bitmap (0xFFFFFFFF)");
+      if (e->bitmapId != gauge::kNoBitmap)
+        Fail("element.bitmap", record, "bitmapId", "strings name no bitmap (0xFFFFFFFF)");
     } else if (e->kind != gauge::kIcon) {
       CheckBitmap(e->bitmapId, record, "bitmapId");
     }
     switch (e->kind) {
       case gauge::kStaticImage:
         if (v610) {
-          if (!Inside(reinterpret_cast<gauge::StaticImageElement610*>(e), "element.header", record, "")) return;
-          ZeroWords(reinterpret_cast<gauge::StaticImageElement610*>(e)->runtime, 60, "element.host-fields", record);
+          if (!Inside(reinterpret_cast<gauge::StaticImageElement610*>(e), "element.header", record,
+                      ""))
+            return;
+          ZeroWords(reinterpret_cast<gauge::StaticImageElement610*>(e)->runtime, 60,
+                    "element.host-fields", record);
         } else {
-          if (!Inside(reinterpret_cast<gauge::StaticImageElement700*>(e), "element.header", record, "")) return;
-          ZeroWords(reinterpret_cast<gauge::StaticImageElement700*>(e)->runtime, 60, "element.host-fields", record);
+          if (!Inside(reinterpret_cast<gauge::StaticImageElement700*>(e), "element.header", record,
+                      ""))
+            return;
+          ZeroWords(reinterpret_cast<gauge::StaticImageElement700*>(e)->runtime, 60,
+                    "element.host-fields", record);
         }
-        if (isRoot && (e->x != 0 || e->y != 0)) Fail("element.root", record, "position", "the root lies at (0, 0)");
+        if (isRoot && (e->x != 0 || e->y != 0))
+          Fail("element.root", record, "position", "the root lies at (0, 0)");
         break;
       case gauge::kNeedle:
         if (v610) {
           auto* n = reinterpret_cast<gauge::NeedleElement610*>(e);
           if (!Inside(n, "element.header", record, "")) return;
           CheckHostVariable(n->source, record, "source");
-          Code(reinterpret_cast<const void*>(n->callback), false, "element.callback", record, "callback");
+          Code(reinterpret_cast<const void*>(n->callback), false, "element.callback", record,
+               "callback");
           ZeroWords(n->zero92, 92, "element.zero-fields", record);
           ZeroWords(n->zero120, 120, "element.zero-fields", record);
           CheckCalibration(n->calibration, n->calibrationCount, record);
           if (n->calibrationCount > 0 && m_.Contains(n->calibration, sizeof *n->calibration) &&
               (n->startX != n->calibration[0].x || n->startY != n->calibration[0].y)) {
             Fail("needle.start-point", record, "startX/startY",
-                 "expected the first calibration point (" + std::to_string(n->calibration[0].x) + "," +
-                     std::to_string(n->calibration[0].y) + "), found (" + std::to_string(n->startX) + "," +
-                     std::to_string(n->startY) + ")");
+                 "expected the first calibration point (" + std::to_string(n->calibration[0].x) +
+                     "," + std::to_string(n->calibration[0].y) + "), found (" +
+                     std::to_string(n->startX) + "," + std::to_string(n->startY) + ")");
           }
         } else {
           auto* n = reinterpret_cast<gauge::NeedleElement700*>(e);
           if (!Inside(n, "element.header", record, "")) return;
           CheckHostVariable(n->source, record, "source");
-          Code(reinterpret_cast<const void*>(n->callback), false, "element.callback", record, "callback");
+          Code(reinterpret_cast<const void*>(n->callback), false, "element.callback", record,
+               "callback");
           ZeroWords(n->zero88, 88, "element.zero-fields", record);
           ZeroWords(n->zero120, 120, "element.zero-fields", record);
           ZeroWords(n->zero228, 228, "element.zero-fields", record);
@@ -337,7 +385,8 @@ class Checker {
         CheckHostVariable(s->source1, record, "source1");
         CheckHostVariable(s->source2, record, "source2");
         CheckHostVariable(s->source3, record, "source3");
-        Code(reinterpret_cast<const void*>(s->callback), false, "element.callback", record, "callback");
+        Code(reinterpret_cast<const void*>(s->callback), false, "element.callback", record,
+             "callback");
         ZeroWords(s->zero144, 144, "element.zero-fields", record);
         ZeroWords(s->zero200, 200, "element.zero-fields", record);
         ZeroWords(s->zero220, 220, "element.zero-fields", record);
@@ -346,11 +395,14 @@ class Checker {
         Zero(s->zero316, "element.zero-fields", record, "word at offset 316");
         Zero(s->text, "element.host-fields", record, "text");
         if (s->charCount < 1 || s->charCount > 256) {
-          Fail("string.format", record, "charCount", "expected 1 to 256, found " + std::to_string(s->charCount));
+          Fail("string.format", record, "charCount",
+               "expected 1 to 256, found " + std::to_string(s->charCount));
         }
-        if (s->boxWidth <= 0 || s->boxHeight <= 0) Fail("string.format", record, "boxWidth/boxHeight", "the text box must have a size");
+        if (s->boxWidth <= 0 || s->boxHeight <= 0)
+          Fail("string.format", record, "boxWidth/boxHeight", "the text box must have a size");
         if (std::memchr(s->fontFace, '\0', sizeof s->fontFace) == nullptr) {
-          Fail("string.format", record, "fontFace", "font face is not NUL-terminated within 32 bytes");
+          Fail("string.format", record, "fontFace",
+               "font face is not NUL-terminated within 32 bytes");
         } else {
           const std::size_t len = std::strlen(s->fontFace);
           for (std::size_t i = len; i < sizeof s->fontFace; ++i) {
@@ -366,16 +418,20 @@ class Checker {
         auto* icon = reinterpret_cast<gauge::IconElement700*>(e);
         if (!Inside(icon, "element.header", record, "")) return;
         CheckHostVariable(icon->source, record, "source");
-        Code(reinterpret_cast<const void*>(icon->callback), false, "element.callback", record, "callback");
+        Code(reinterpret_cast<const void*>(icon->callback), false, "element.callback", record,
+             "callback");
         Zero(icon->zero88, "element.zero-fields", record, "word at offset 88");
         Zero(icon->zero96, "element.zero-fields", record, "word at offset 96");
         Zero(icon->zero108, "element.zero-fields", record, "word at offset 108");
         ZeroWords(icon->zero116, 116, "element.zero-fields", record);
         if (icon->bitmapCount < 1 || icon->bitmapCount > 256) {
-          Fail("icon.bitmaps", record, "bitmapCount", "expected 1 to 256, found " + std::to_string(icon->bitmapCount));
+          Fail("icon.bitmaps", record, "bitmapCount",
+               "expected 1 to 256, found " + std::to_string(icon->bitmapCount));
         } else {
           for (std::int32_t i = 0; i < icon->bitmapCount; ++i) {
-            CheckBitmap(e->bitmapId + static_cast<std::uint32_t>(i), record, "bitmap " + std::to_string(i + 1) + " of " + std::to_string(icon->bitmapCount));
+            CheckBitmap(
+                e->bitmapId + static_cast<std::uint32_t>(i), record,
+                "bitmap " + std::to_string(i + 1) + " of " + std::to_string(icon->bitmapCount));
           }
         }
         break;
@@ -407,37 +463,50 @@ class Checker {
       const gauge::MouseArea& a = list[i];
       const bool boxZero = a.x == 0 && a.y == 0 && a.width == 0 && a.height == 0;
       if (i == 0 && (a.kind != gauge::kMouseParent || !boxZero)) {
-        Fail(check, record, "kind", "the list begins with an outer parent whose box is (0, 0, 0, 0)");
+        Fail(check, record, "kind",
+             "the list begins with an outer parent whose box is (0, 0, 0, 0)");
       }
       Zero(a.zero32, "mouse.record", record, "word at offset 32");
       Zero(a.zero40, "mouse.record", record, "word at offset 40");
       switch (a.kind) {
         case gauge::kMouseParent:
           ++depth;
-          if (a.cursor != gauge::kNoCursor) Fail("mouse.record", record, "cursor", "parents have cursor 0xFFFFFFFF");
-          if (a.eventMask != 0) Fail("mouse.record", record, "eventMask", "parents have no event mask");
-          if (a.handler != nullptr) Fail("mouse.record", record, "handler", "parents have no handler");
+          if (a.cursor != gauge::kNoCursor)
+            Fail("mouse.record", record, "cursor", "parents have cursor 0xFFFFFFFF");
+          if (a.eventMask != 0)
+            Fail("mouse.record", record, "eventMask", "parents have no event mask");
+          if (a.handler != nullptr)
+            Fail("mouse.record", record, "handler", "parents have no handler");
           break;
         case gauge::kMouseClickArea:
           if (depth == 0) Fail(check, record, "kind", "a click area outside any parent");
-          if (a.cursor != 1 && a.cursor != 2 && a.cursor != 5) Fail("mouse.record", record, "cursor", "click areas use cursor 1, 2 or 5, found " + Hex(a.cursor));
+          if (a.cursor != 1 && a.cursor != 2 && a.cursor != 5)
+            Fail("mouse.record", record, "cursor",
+                 "click areas use cursor 1, 2 or 5, found " + Hex(a.cursor));
           if (a.helpId != 0) Fail("mouse.record", record, "helpId", "click areas carry no help id");
-          if (a.eventMask != gauge::kMouseLeftClick && a.eventMask != (gauge::kMouseLeftClick | gauge::kMouseLeftHeld)) {
-            Fail("mouse.record", record, "eventMask", "expected 0x20000000 or 0x20200000, found " + Hex(a.eventMask));
+          if (a.eventMask != gauge::kMouseLeftClick &&
+              a.eventMask != (gauge::kMouseLeftClick | gauge::kMouseLeftHeld)) {
+            Fail("mouse.record", record, "eventMask",
+                 "expected 0x20000000 or 0x20200000, found " + Hex(a.eventMask));
           }
-          if (a.width <= 0 || a.height <= 0) Fail("mouse.record", record, "width/height", "a click area needs a box");
+          if (a.width <= 0 || a.height <= 0)
+            Fail("mouse.record", record, "width/height", "a click area needs a box");
           Code(reinterpret_cast<const void*>(a.handler), true, "mouse.record", record, "handler");
           break;
         case gauge::kMouseEndOfParent:
         case gauge::kMouseEndOfList:
-          if (a.cursor != gauge::kNoCursor) Fail("mouse.record", record, "cursor", "end records have cursor 0xFFFFFFFF");
+          if (a.cursor != gauge::kNoCursor)
+            Fail("mouse.record", record, "cursor", "end records have cursor 0xFFFFFFFF");
           if (a.helpId != 0 || a.eventMask != 0 || a.handler != nullptr || !boxZero) {
-            Fail("mouse.record", record, "kind", "end records are zero apart from the kind and cursor");
+            Fail("mouse.record", record, "kind",
+                 "end records are zero apart from the kind and cursor");
           }
           if (a.kind == gauge::kMouseEndOfParent) {
             if (--depth < 0) Fail(check, record, "kind", "end of parent without an open parent");
           } else {
-            if (depth != 0) Fail(check, record, "kind", std::to_string(depth) + " parent(s) not ended before the end of the list");
+            if (depth != 0)
+              Fail(check, record, "kind",
+                   std::to_string(depth) + " parent(s) not ended before the end of the list");
             return;
           }
           break;
@@ -457,21 +526,25 @@ class Checker {
     g.Install();
     gauge::MouseArea* list = g.ActiveMouseList();
     if (list == nullptr) {
-      Fail("mouse.install-610", "install routine", "MouseListRegister", "install registered no mouse list");
+      Fail("mouse.install-610", "install routine", "MouseListRegister",
+           "install registered no mouse list");
     } else {
       if (g.MouseInstallAddress() != g.hostWord() + 4) {
         Fail("mouse.install-610", "install routine", "MouseListInstall",
-             "expected the root's host word plus 4 (" + Hex(g.hostWord() + 4) + "), found " + Hex(g.MouseInstallAddress()));
+             "expected the root's host word plus 4 (" + Hex(g.hostWord() + 4) + "), found " +
+                 Hex(g.MouseInstallAddress()));
       }
       if (m_.Contains(list, sizeof *list)) {
         CheckMouseList(list, "registered mouse list");
       } else {
-        Fail("mouse.install-610", "install routine", "MouseListRegister", "the list lies outside the module");
+        Fail("mouse.install-610", "install routine", "MouseListRegister",
+             "the list lies outside the module");
       }
     }
     g.Kill();
     if (g.ActiveMouseList() != nullptr) {
-      Fail("mouse.install-610", "kill routine", "MouseListUnregister", "kill left the mouse list registered");
+      Fail("mouse.install-610", "kill routine", "MouseListUnregister",
+           "kill left the mouse list registered");
     }
     for (const std::string& p : host.problems()) Fail("mouse.install-610", "routines", "", p);
     // Install filled the root's host word; the module's image goes back to how it was.

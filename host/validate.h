@@ -13,7 +13,7 @@ namespace panelhost {
 enum class Outcome { kPass, kFail, kWarning, kSkip, kCrash };
 
 struct Finding {
-  std::string check;    // group-prefixed name, e.g. "element.draw-flags"
+  std::string check;  // group-prefixed name, e.g. "element.draw-flags"
   Outcome outcome = Outcome::kFail;
   std::string gauge;    // gauge name, or "" for module-level records
   std::string record;   // e.g. "child 3 (string at 76,17)", "mouse area 26"

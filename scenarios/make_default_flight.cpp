@@ -17,9 +17,9 @@
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-constexpr double kKnot = 0.514444;       // m/s
-constexpr double kFoot = 0.3048;         // m
-constexpr double kG = 9.80665;           // m/s²
+constexpr double kKnot = 0.514444;        // m/s
+constexpr double kFoot = 0.3048;          // m
+constexpr double kG = 9.80665;            // m/s²
 constexpr double kEarthRadius = 6371000;  // m
 constexpr double kDuration = 360;         // s
 constexpr double kRowStep = 1;            // s between table rows
@@ -32,7 +32,7 @@ constexpr double kCrankClicks = 11;     // 32 clicks to engage, 3 more fire it
 constexpr double kTaxi = 22;
 constexpr double kTakeoffRoll = 40;
 constexpr double kLiftOff = 58;
-constexpr double kTurnStart = 112;      // a right turn from 330 through north to 030
+constexpr double kTurnStart = 112;  // a right turn from 330 through north to 030
 constexpr double kLevelOff = 150;
 constexpr double kPause = 160;
 constexpr double kResume = 185;
@@ -49,15 +49,15 @@ constexpr double kRunwayHeading = 330;
 
 struct State {
   double time = 0;
-  double speed = 0;      // true airspeed, m/s
+  double speed = 0;                   // true airspeed, m/s
   double altitude = kFieldElevation;  // m
-  double climb = 0;      // m/s
+  double climb = 0;                   // m/s
   double heading = kRunwayHeading;    // degrees
-  double bank = 0;       // degrees, right wing down positive
+  double bank = 0;                    // degrees, right wing down positive
   double latitude = kStartLatitude;
   double longitude = kStartLongitude;
-  double throttle = 0;   // 0..1
-  double fuel = 38;      // gallons
+  double throttle = 0;  // 0..1
+  double fuel = 38;     // gallons
   bool airborne = false;
 };
 
@@ -69,9 +69,9 @@ double Ramp(double t, double t0, double t1, double v0, double v1) {
 
 // The flight path: targets for speed, climb, bank and throttle at time t.
 struct Targets {
-  double speed;     // knots
-  double climb;     // feet per minute
-  double bank;      // degrees
+  double speed;  // knots
+  double climb;  // feet per minute
+  double bank;   // degrees
   double throttle;
 };
 
@@ -88,7 +88,8 @@ Targets Plan(double t) {
   }
   if (t < kDescent) return {Ramp(t, kLevelOff, kLevelOff + 20, 75, 95), 0, 0, 0.72};
   if (t < kFlare) return {Ramp(t, kDescent, kDescent + 20, 95, 70), -550, 0, 0.35};
-  if (t < kTouchdown) return {Ramp(t, kFlare, kTouchdown, 70, 55), Ramp(t, kFlare, kTouchdown, -550, -60), 0, 0.05};
+  if (t < kTouchdown)
+    return {Ramp(t, kFlare, kTouchdown, 70, 55), Ramp(t, kFlare, kTouchdown, -550, -60), 0, 0.05};
   if (t < kStop) return {Ramp(t, kTouchdown, kStop, 55, 0), 0, 0, 0.0};
   return {0, 0, 0, 0};
 }
@@ -113,7 +114,8 @@ void Step(State& s, double dt) {
   }
   const double h = s.heading * kPi / 180;
   s.latitude += s.speed * std::cos(h) * dt / kEarthRadius * 180 / kPi;
-  s.longitude += s.speed * std::sin(h) * dt / (kEarthRadius * std::cos(s.latitude * kPi / 180)) * 180 / kPi;
+  s.longitude +=
+      s.speed * std::sin(h) * dt / (kEarthRadius * std::cos(s.latitude * kPi / 180)) * 180 / kPi;
   s.fuel -= (2 + 10 * s.throttle) / 3600 * dt;
   s.time += dt;
 }
@@ -165,13 +167,15 @@ void Row(const State& s, double engineRunningSince) {
   const double tasMph = knots * 1.1517;
   const double iasMph = tasMph * std::sqrt(sigma);
   const double soundSpeed = 340.3 - 0.0041 * (s.altitude - 0);
-  const double aoaDeg = s.airborne ? std::clamp(3.0 * std::pow(48.0 / std::max(s.speed, 20.0), 2), 1.5, 14.0) : 0.0;
+  const double aoaDeg =
+      s.airborne ? std::clamp(3.0 * std::pow(48.0 / std::max(s.speed, 20.0), 2), 1.5, 14.0) : 0.0;
   const double pitchDeg = (s.speed > 1 ? std::atan2(s.climb, s.speed) * 180 / kPi : 0) + aoaDeg;
   const double load = s.airborne ? 1 / std::cos(s.bank * kPi / 180) : 1.0;
   const bool running = s.time >= engineRunningSince;
   const double warm = running ? std::min(1.0, (s.time - engineRunningSince) / 120) : 0;
   const double hp = running ? 18 + 162 * s.throttle * (0.85 + 0.15 * sigma) : 0;
-  const double thrust = running ? std::min(420.0, hp * 550 * 0.8 / std::max(s.speed / kFoot, 60.0)) : 0;
+  const double thrust =
+      running ? std::min(420.0, hp * 550 * 0.8 / std::max(s.speed / kFoot, 60.0)) : 0;
   const double mapInHg = running ? (8 + 20 * s.throttle) * sigma : 29.9 * sigma;
   const double stall = (s.time > kFlare && s.time < kTouchdown + 0.5) ? 1 : 0;
   const double lon = s.longitude < 0 ? s.longitude + 360 : s.longitude;
@@ -228,7 +232,8 @@ int main() {
       "# recording stopped.\n\n");
   std::printf("panel 960 420 background 2A2D31\n");
   std::printf("gauge recorder flightlog recpanel at 10 10 scale 1.5\n");
-  const char* small[] = {"airspeed", "radar_alt", "gun_ammo", "cannon_ammo", "gforce", "mach", "cg_pct", "hp"};
+  const char* small[] = {"airspeed", "radar_alt", "gun_ammo", "cannon_ammo",
+                         "gforce",   "mach",      "cg_pct",   "hp"};
   int x = 10;
   for (const char* g : small) {
     std::printf("gauge %s flightlog %s at %d 150 scale 2\n", g, g, x);
@@ -263,11 +268,16 @@ int main() {
   const struct {
     double time;
     const char* name;
-  } captures[] = {{3, "01_cold_and_dark"},       {engineRunning + 2, "02_engine_running"},
-                  {50, "03_takeoff_roll"},        {95, "04_climb"},
-                  {kTurnStart + 9, "05_turn_through_north"}, {170, "06_recorder_paused"},
-                  {205, "07_cruise"},             {270, "08_descent"},
-                  {kTouchdown + 6, "09_landed"},  {kRecordStop + 3, "10_recording_stopped"}};
+  } captures[] = {{3, "01_cold_and_dark"},
+                  {engineRunning + 2, "02_engine_running"},
+                  {50, "03_takeoff_roll"},
+                  {95, "04_climb"},
+                  {kTurnStart + 9, "05_turn_through_north"},
+                  {170, "06_recorder_paused"},
+                  {205, "07_cruise"},
+                  {270, "08_descent"},
+                  {kTouchdown + 6, "09_landed"},
+                  {kRecordStop + 3, "10_recording_stopped"}};
   for (const auto& c : captures) std::printf("capture %g %s\n", c.time, c.name);
   std::printf("\n# Columns:\n");
   for (const Column& c : kColumns) std::printf("#   %-9s %s\n", c.variable, c.meaning);

@@ -70,21 +70,22 @@ TEST_P(BrokenVariant, NamesTheBrokenField) {
   EXPECT_TRUE(found) << "expected " << c.check << " on " << c.field << ", got:\n" << all;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Validate, BrokenVariant,
-    ::testing::Values(BrokenCase{1, "element.draw-flags", "drawFlags"},
-                      BrokenCase{2, "element.owner", "owner"},
-                      BrokenCase{3, "element.zero-fields", "offset 96"},
-                      BrokenCase{4, "needle.start-point", "startX"},
-                      BrokenCase{5, "needle.calibration", "point 2.value"},
-                      BrokenCase{6, "mouse.list", "kind"},
-                      BrokenCase{7, "mouse.record", "eventMask"},
-                      BrokenCase{8, "module.linkage", "moduleId"},
-                      BrokenCase{9, "element.bitmap", "bitmap 4 of 4"},
-                      BrokenCase{10, "mouse.install-610", "MouseListInstall"},
-                      BrokenCase{11, "gauge.header", "offset 80"},
-                      BrokenCase{12, "module.import-table", "id"}),
-    [](const auto& param) { return "variant" + std::to_string(param.param.variant); });
+INSTANTIATE_TEST_SUITE_P(Validate, BrokenVariant,
+                         ::testing::Values(BrokenCase{1, "element.draw-flags", "drawFlags"},
+                                           BrokenCase{2, "element.owner", "owner"},
+                                           BrokenCase{3, "element.zero-fields", "offset 96"},
+                                           BrokenCase{4, "needle.start-point", "startX"},
+                                           BrokenCase{5, "needle.calibration", "point 2.value"},
+                                           BrokenCase{6, "mouse.list", "kind"},
+                                           BrokenCase{7, "mouse.record", "eventMask"},
+                                           BrokenCase{8, "module.linkage", "moduleId"},
+                                           BrokenCase{9, "element.bitmap", "bitmap 4 of 4"},
+                                           BrokenCase{10, "mouse.install-610", "MouseListInstall"},
+                                           BrokenCase{11, "gauge.header", "offset 80"},
+                                           BrokenCase{12, "module.import-table", "id"}),
+                         [](const auto& param) {
+                           return "variant" + std::to_string(param.param.variant);
+                         });
 
 TEST(ModuleLoad, RejectsWhatIsNotAModule) {
   testsupport::TempDir dir;
@@ -105,10 +106,10 @@ TEST_F(TestGauge, Version700LifeCycleCallsTheCallbackAroundTheRoutines) {
   g.Kill();
   // Service 3 after install, 6 once per frame, 12 before kill.
   EXPECT_THAT(Keys(), ::testing::ElementsAre(90003, 90006, 90006, 90012));
-  EXPECT_THAT(ServiceNames(),
-              ::testing::IsSupersetOf({"ElementListInstall", "ElementListInitialize",
-                                       "ElementListUpdate", "ElementListGenerate",
-                                       "ElementListDraw", "ElementListKill"}));
+  EXPECT_THAT(
+      ServiceNames(),
+      ::testing::IsSupersetOf({"ElementListInstall", "ElementListInitialize", "ElementListUpdate",
+                               "ElementListGenerate", "ElementListDraw", "ElementListKill"}));
   // Every routine handed over the gauge's own root.
   for (const auto& call : host.trace()) {
     if (call.service.rfind("ElementList", 0) == 0) {
@@ -163,9 +164,9 @@ TEST_F(TestGauge, ClicksHitTheFirstMatchingAreaWhoseMaskSelectsTheEvent) {
     std::uint32_t key;
   };
   const Case cases[] = {
-      {10, 10, gauge::kMouseLeftClick, true, 70001},  {59, 79, gauge::kMouseLeftClick, true, 70001},
-      {60, 0, gauge::kMouseLeftClick, true, 70002},   {119, 40, gauge::kMouseLeftHeld, true, 70002},
-      {10, 10, gauge::kMouseLeftHeld, false, 0},      {120, 40, gauge::kMouseLeftClick, false, 0},
+      {10, 10, gauge::kMouseLeftClick, true, 70001}, {59, 79, gauge::kMouseLeftClick, true, 70001},
+      {60, 0, gauge::kMouseLeftClick, true, 70002},  {119, 40, gauge::kMouseLeftHeld, true, 70002},
+      {10, 10, gauge::kMouseLeftHeld, false, 0},     {120, 40, gauge::kMouseLeftClick, false, 0},
       {30, 80, gauge::kMouseLeftClick, false, 0},
   };
   for (const Case& c : cases) {
@@ -186,8 +187,8 @@ TEST(NeedleBearing, InterpolatesClockwiseThroughThePoints) {
   struct Case {
     double value, bearing;
   };
-  const Case cases[] = {{0, 0}, {12.5, 45}, {25, 90}, {50, 180}, {87.5, 315},
-                        {100, 0}, {-5, 0}, {150, 0}, {NAN, 0}};
+  const Case cases[] = {{0, 0},   {12.5, 45}, {25, 90}, {50, 180}, {87.5, 315},
+                        {100, 0}, {-5, 0},    {150, 0}, {NAN, 0}};
   for (const Case& c : cases) {
     EXPECT_NEAR(std::fmod(panelhost::NeedleBearing(full, 5, 50, 50, c.value), 360.0), c.bearing,
                 1e-9)
@@ -207,9 +208,8 @@ TEST(IconIndex, FollowsTheSelectionMode) {
     int index;
   };
   const Case cases[] = {
-      {0, 0, 0, 0},   {0, 0, 3.9, 3}, {0, 0, 4, -1},  {0, 0, -1, -1}, {1, 3, 4, 3},
-      {1, 3, -2, 0},  {1, 3, 2, 2},   {3, 0, -1, -1}, {3, 0, 0, 0},   {3, 0, 1, 1},
-      {3, 0, 9, 3},   {0, 0, NAN, -1},
+      {0, 0, 0, 0}, {0, 0, 3.9, 3}, {0, 0, 4, -1}, {0, 0, -1, -1}, {1, 3, 4, 3}, {1, 3, -2, 0},
+      {1, 3, 2, 2}, {3, 0, -1, -1}, {3, 0, 0, 0},  {3, 0, 1, 1},   {3, 0, 9, 3}, {0, 0, NAN, -1},
   };
   for (const Case& c : cases) {
     icon.selectionMode = c.mode;
@@ -229,8 +229,8 @@ TEST_F(TestGauge, RendersEveryElementKind) {
   Gauge g(host, *module, Header("panel700"));
   host.SetVariable(500, 50.0);  // needle to the point (100,40): due east of the pivot
   host.SetVariable(501, 42);
-  host.SetVariable(502, 2.0);   // third lamp: blue
-  host.SetVariable(503, 2.0);   // slider 20 px up from y = 60
+  host.SetVariable(502, 2.0);  // third lamp: blue
+  host.SetVariable(503, 2.0);  // slider 20 px up from y = 60
   g.Start(1);
   const panelhost::Image img = panelhost::RenderGauge(g);
   ASSERT_EQ(img.width, 120);

@@ -1,5 +1,7 @@
 // Scenarios: the format's errors, a run on the test gauge, and the default
 // flight through all seven modules.
+#include "host/scenario.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,7 +11,6 @@
 #include <sstream>
 
 #include "host/panel.h"
-#include "host/scenario.h"
 #include "tests/support.h"
 
 namespace {
@@ -46,8 +47,8 @@ TEST(ScenarioFormat, ReadsEveryStatement) {
   EXPECT_DOUBLE_EQ(s.duration, 2.5);
   ASSERT_EQ(s.channels.size(), 4u);
   EXPECT_DOUBLE_EQ(s.channels[3].At(2.5), 355.0);
-  EXPECT_DOUBLE_EQ(s.channels[3].At(7.5), 5.0);  // through north, not back round via 180
-  EXPECT_DOUBLE_EQ(s.channels[1].At(1.0), 50.0);  // linear between rows
+  EXPECT_DOUBLE_EQ(s.channels[3].At(7.5), 5.0);    // through north, not back round via 180
+  EXPECT_DOUBLE_EQ(s.channels[1].At(1.0), 50.0);   // linear between rows
   EXPECT_DOUBLE_EQ(s.channels[1].At(9.0), 100.0);  // flat beyond the last
   EXPECT_TRUE(s.channels[2].variable.word);
   EXPECT_DOUBLE_EQ(s.channels[2].At(-1.0), 10.0);
@@ -124,12 +125,14 @@ TEST(ScenarioRun, DrivesVariablesClicksAndCaptures) {
 
 TEST(ScenarioRun, MissingGaugeNamesTheScenarioLine) {
   testsupport::TempDir dir;
-  const auto s = ParseScenario("panel 10 10\ngauge p testgauge nosuch at 0 0\nduration 1\n", "x.scn");
+  const auto s =
+      ParseScenario("panel 10 10\ngauge p testgauge nosuch at 0 0\nduration 1\n", "x.scn");
   panelhost::RunOptions options;
   options.outDir = dir.path().string();
   options.moduleDir = std::string(PANEL_DIST_DIR) + "/tests";
   EXPECT_THAT([&] { panelhost::RunScenario(s, options); },
-              ::testing::ThrowsMessage<panelhost::Error>(HasSubstr("x.scn:2: module testgauge has no gauge \"nosuch\"")));
+              ::testing::ThrowsMessage<panelhost::Error>(
+                  HasSubstr("x.scn:2: module testgauge has no gauge \"nosuch\"")));
 }
 
 std::string Slurp(const std::filesystem::path& path) {
@@ -138,7 +141,8 @@ std::string Slurp(const std::filesystem::path& path) {
 }
 
 TEST(DefaultFlight, GeneratedFileIsUpToDate) {
-  const auto generated = testsupport::Run(std::string(PANEL_BUILD_DIR) + "/scenarios/make_default_flight");
+  const auto generated =
+      testsupport::Run(std::string(PANEL_BUILD_DIR) + "/scenarios/make_default_flight");
   ASSERT_EQ(generated.exitCode, 0);
   EXPECT_TRUE(generated.output ==
               Slurp(std::string(PANEL_SOURCE_DIR) + "/scenarios/default_flight.scn"))
@@ -147,7 +151,8 @@ TEST(DefaultFlight, GeneratedFileIsUpToDate) {
 
 TEST(DefaultFlight, RecordsAroundThePauseAndStartsTheEngine) {
   testsupport::TempDir dir;
-  const auto s = panelhost::LoadScenario(std::string(PANEL_SOURCE_DIR) + "/scenarios/default_flight.scn");
+  const auto s =
+      panelhost::LoadScenario(std::string(PANEL_SOURCE_DIR) + "/scenarios/default_flight.scn");
   panelhost::RunOptions options;
   options.outDir = dir.path().string();
   options.moduleDir = PANEL_DIST_DIR;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-
 #include <functional>
 
 namespace panelhost::cli {
@@ -21,6 +20,6 @@ struct CommandRegistration {
 #define PANELHOST_CONCAT2(a, b) a##b
 #define PANELHOST_CONCAT(a, b) PANELHOST_CONCAT2(a, b)
 // Registers a subcommand; `order` sorts the --help listing.
-#define PANELHOST_COMMAND(order, ...)                                                   \
+#define PANELHOST_COMMAND(order, ...)                                                    \
   static const panelhost::cli::CommandRegistration PANELHOST_CONCAT(command_, __LINE__)( \
       order, __VA_ARGS__)

@@ -1,15 +1,14 @@
 // panelhost: a headless host for gauge modules.
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <iostream>
 #include <optional>
 
+#include "host/cli/command.h"
 #include "host/host.h"
 #include "host/render.h"
 #include "host/stress.h"
 #include "host/validate.h"
-#include "host/cli/command.h"
 
 namespace {
 
@@ -73,8 +72,8 @@ int ValidateAll(const std::vector<std::string>& paths) {
       std::printf("%s: %s\n", path.c_str(), panelhost::Describe(f).c_str());
       if (f.outcome == panelhost::Outcome::kFail) ++fails;
     }
-    std::printf("%s: %s (%zu gauge(s), %d failure(s))\n", path.c_str(), fails == 0 ? "ok" : "FAILED",
-                module->gauges().size(), fails);
+    std::printf("%s: %s (%zu gauge(s), %d failure(s))\n", path.c_str(),
+                fails == 0 ? "ok" : "FAILED", module->gauges().size(), fails);
     if (fails != 0) ++failed;
   }
   return failed == 0 ? 0 : 1;
@@ -117,7 +116,8 @@ int Render(const std::string& path, const std::string& gaugeName, const std::str
   for (const auto& w : words) {
     const Setting setting = ParseSetting(w, "--word");
     if (setting.token + 4 > panelhost::Host::kDataBlockBytes || setting.token % 4 != 0) {
-      throw Error("--word offset " + std::to_string(setting.token) + " is not a word of the data block");
+      throw Error("--word offset " + std::to_string(setting.token) +
+                  " is not a word of the data block");
     }
     host.SetDataWord(setting.token, static_cast<std::int32_t>(setting.value));
   }
@@ -214,10 +214,14 @@ PANELHOST_COMMAND(30, [](CLI::App& app) -> std::function<int()> {
   cmd->add_option("MODULE", o->module, "module binary")->required();
   cmd->add_option("GAUGE", o->gauge, "gauge name")->required();
   cmd->add_option("-o,--output", o->out, "PNG file to write")->required();
-  cmd->add_option("--set", o->sets, "simulator variable TOKEN=VALUE (repeatable)");
-  cmd->add_option("--word", o->words, "HostDataBlock word BYTE_OFFSET=VALUE (repeatable)");
-  cmd->add_option("--fail", o->failures, "activate failure KEY (repeatable)");
-  cmd->add_option("--click", o->clicks, "click at gauge pixel X,Y after a frame (repeatable)");
+  cmd->add_option("--set", o->sets, "simulator variable TOKEN=VALUE (repeatable)")
+      ->allow_extra_args(false);
+  cmd->add_option("--word", o->words, "HostDataBlock word BYTE_OFFSET=VALUE (repeatable)")
+      ->allow_extra_args(false);
+  cmd->add_option("--fail", o->failures, "activate failure KEY (repeatable)")
+      ->allow_extra_args(false);
+  cmd->add_option("--click", o->clicks, "click at gauge pixel X,Y after a frame (repeatable)")
+      ->allow_extra_args(false);
   cmd->add_option("--updates", o->updates, "frames to run before drawing")
       ->check(CLI::Range(0, 1000000));
   return [cmd, o] {

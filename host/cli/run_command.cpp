@@ -88,14 +88,16 @@ int Run(const RunCommandOptions& o) {
                       {"key events", std::to_string(summary.keyEvents)},
                       {"sound calls", std::to_string(summary.sounds)},
                       {"log rows", std::to_string(logRows)}};
-    for (const auto& c : summary.captures) report.snapshots.push_back({c, fs::path(c).stem().string()});
+    for (const auto& c : summary.captures)
+      report.snapshots.push_back({c, fs::path(c).stem().string()});
     if (!summary.animation.empty()) {
       report.animation = {summary.animation, "the panel over the whole run"};
     }
     for (const auto& p : summary.problems) report.notes.push_back(p);
     std::printf("  report %s\n", panelhost::WriteReport(o.out, report).c_str());
   }
-  for (const auto& c : summary.captures) std::printf("  snapshot %s/%s\n", o.out.c_str(), c.c_str());
+  for (const auto& c : summary.captures)
+    std::printf("  snapshot %s/%s\n", o.out.c_str(), c.c_str());
   if (!summary.animation.empty()) {
     std::printf("  animation %s/%s\n", o.out.c_str(), summary.animation.c_str());
   }

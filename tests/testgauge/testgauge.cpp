@@ -74,54 +74,71 @@ constinit NeedleCalibrationPoint needlePoints[] = {
 constinit FailureBinding needleFailures[] = {{5, 1}, {0, 0}};
 constinit FailureBinding iconFailures[] = {{6, 2}, {0, 0}};
 
-constinit NeedleElement700 panelNeedle = {
-    .header = {.kind = kNeedle, .bitmapId = 8192, .x = 60, .y = 40, .pivotX = 4, .pivotY = 4,
-               .owner = &panel.base, .failures = needleFailures, .drawFlags = kDrawImage},
-    .source = Var(kNeedleToken),
-    .zero88 = {0, 0, BROKEN(3) ? 1u : 0u, 0, 0, 0},
-    .calibration = needlePoints,
-    .calibrationCount = 3,
-    .callback = NeedleValue};
+constinit NeedleElement700 panelNeedle = {.header = {.kind = kNeedle,
+                                                     .bitmapId = 8192,
+                                                     .x = 60,
+                                                     .y = 40,
+                                                     .pivotX = 4,
+                                                     .pivotY = 4,
+                                                     .owner = &panel.base,
+                                                     .failures = needleFailures,
+                                                     .drawFlags = kDrawImage},
+                                          .source = Var(kNeedleToken),
+                                          .zero88 = {0, 0, BROKEN(3) ? 1u : 0u, 0, 0, 0},
+                                          .calibration = needlePoints,
+                                          .calibrationCount = 3,
+                                          .callback = NeedleValue};
 
-constinit StringElement700 panelText = {
-    .header = {.kind = kString, .bitmapId = kNoBitmap, .x = 4, .y = 4, .owner = &panel.base,
-               .drawFlags = BROKEN(1) ? 3u : kDrawString},
-    .source1 = Var(kTextToken),
-    .source2 = Var(0),
-    .source3 = Var(0),
-    .boxWidth = 44,
-    .boxHeight = 11,
-    .textColour = 0x00FF00,
-    .colour3 = 0x5C5C5C,
-    .fontFace = "Courier New",
-    .fontWeight = kFontWeightNormal,
-    .charset = kDefaultCharset,
-    .textFormat = kTextCentredSingleLine,
-    .charCount = 5,
-    .callback = TextValue};
+constinit StringElement700 panelText = {.header = {.kind = kString,
+                                                   .bitmapId = kNoBitmap,
+                                                   .x = 4,
+                                                   .y = 4,
+                                                   .owner = &panel.base,
+                                                   .drawFlags = BROKEN(1) ? 3u : kDrawString},
+                                        .source1 = Var(kTextToken),
+                                        .source2 = Var(0),
+                                        .source3 = Var(0),
+                                        .boxWidth = 44,
+                                        .boxHeight = 11,
+                                        .textColour = 0x00FF00,
+                                        .colour3 = 0x5C5C5C,
+                                        .fontFace = "Courier New",
+                                        .fontWeight = kFontWeightNormal,
+                                        .charset = kDefaultCharset,
+                                        .textFormat = kTextCentredSingleLine,
+                                        .charCount = 5,
+                                        .callback = TextValue};
 
-constinit IconElement700 panelIcon = {
-    .header = {.kind = kIcon, .bitmapId = 8448, .x = 100, .y = 4,
-               .owner = BROKEN(2) ? &dial.base : &panel.base, .failures = iconFailures,
-               .drawFlags = kDrawImage},
-    .source = Var(kIconToken),
-    .selectionMode = 3,
-    .bitmapCount = BROKEN(9) ? 4 : 3,
-    .callback = IconValue};
+constinit IconElement700 panelIcon = {.header = {.kind = kIcon,
+                                                 .bitmapId = 8448,
+                                                 .x = 100,
+                                                 .y = 4,
+                                                 .owner = BROKEN(2) ? &dial.base : &panel.base,
+                                                 .failures = iconFailures,
+                                                 .drawFlags = kDrawImage},
+                                      .source = Var(kIconToken),
+                                      .selectionMode = 3,
+                                      .bitmapCount = BROKEN(9) ? 4 : 3,
+                                      .callback = IconValue};
 
-constinit SliderElement700 panelSlider = {
-    .header = {.kind = kSlider, .bitmapId = 8704, .x = 4, .y = 60, .owner = &panel.base,
-               .drawFlags = kDrawImage},
-    .xSource = Var(0),
-    .ySource = Var(kSliderToken),
-    .yScale = -10.0};
+constinit SliderElement700 panelSlider = {.header = {.kind = kSlider,
+                                                     .bitmapId = 8704,
+                                                     .x = 4,
+                                                     .y = 60,
+                                                     .owner = &panel.base,
+                                                     .drawFlags = kDrawImage},
+                                          .xSource = Var(0),
+                                          .ySource = Var(kSliderToken),
+                                          .yScale = -10.0};
 
 constinit ElementHeader* panelChildren[] = {&panelNeedle.header, &panelText.header,
                                             &panelIcon.header, &panelSlider.header, nullptr};
-constinit StaticImageElement700 panelBackground = {
-    .header = {.kind = kStaticImage, .bitmapId = 4096, .owner = &panel.base,
-               .children = panelChildren, .drawFlags = kDrawStaticImage},
-    .runtime = {}};
+constinit StaticImageElement700 panelBackground = {.header = {.kind = kStaticImage,
+                                                              .bitmapId = 4096,
+                                                              .owner = &panel.base,
+                                                              .children = panelChildren,
+                                                              .drawFlags = kDrawStaticImage},
+                                                   .runtime = {}};
 
 constinit ElementHeader* panelElements[] = {&panelBackground.header, nullptr};
 
@@ -136,25 +153,32 @@ constinit MouseArea panelMouse[] = {
 // ---------------------------------------------------------------- dial610
 
 constinit NeedleCalibrationPoint dialPoints[] = {
-    {50, 10, 0.0, 0.0}, {90, 50, 25.0, 0.0}, {50, 90, 50.0, 0.0},
+    {50, 10, 0.0, 0.0},  {90, 50, 25.0, 0.0},  {50, 90, 50.0, 0.0},
     {10, 50, 75.0, 0.0}, {50, 10, 100.0, 0.0},  // a full turn
 };
 
-constinit NeedleElement610 dialNeedle = {
-    .header = {.kind = kNeedle, .bitmapId = 8192, .x = 50, .y = 50, .pivotX = 4, .pivotY = 4,
-               .owner = &dial.base, .drawFlags = kDrawImage},
-    .source = Var(kDialToken),
-    .callback = DialValue,
-    .startX = BROKEN(4) ? 49 : 50,
-    .startY = 10,
-    .calibration = dialPoints,
-    .calibrationCount = 5};
+constinit NeedleElement610 dialNeedle = {.header = {.kind = kNeedle,
+                                                    .bitmapId = 8192,
+                                                    .x = 50,
+                                                    .y = 50,
+                                                    .pivotX = 4,
+                                                    .pivotY = 4,
+                                                    .owner = &dial.base,
+                                                    .drawFlags = kDrawImage},
+                                         .source = Var(kDialToken),
+                                         .callback = DialValue,
+                                         .startX = BROKEN(4) ? 49 : 50,
+                                         .startY = 10,
+                                         .calibration = dialPoints,
+                                         .calibrationCount = 5};
 
 constinit ElementHeader* dialChildren[] = {&dialNeedle.header, nullptr};
-constinit StaticImageElement610 dialBackground = {
-    .header = {.kind = kStaticImage, .bitmapId = 4097, .owner = &dial.base, .children = dialChildren,
-               .drawFlags = kDrawStaticImage},
-    .runtime = {}};
+constinit StaticImageElement610 dialBackground = {.header = {.kind = kStaticImage,
+                                                             .bitmapId = 4097,
+                                                             .owner = &dial.base,
+                                                             .children = dialChildren,
+                                                             .drawFlags = kDrawStaticImage},
+                                                  .runtime = {}};
 
 constinit ElementHeader* dialElements[] = {&dialBackground.header, nullptr};
 
@@ -200,7 +224,7 @@ constinit ImportEntry ImportTable[] = {
 };
 
 GAUGE_EXPORT LinkageRecord<2> Linkage;
-constinit LinkageRecord<2> Linkage = {
-    .head = {.moduleId = BROKEN(8) ? 0x14u : kModuleId, .init = ModuleHookNothing,
-             .deinit = ModuleDeinitNothing},
-    .gauges = {&panel.base, &dial.base, nullptr}};
+constinit LinkageRecord<2> Linkage = {.head = {.moduleId = BROKEN(8) ? 0x14u : kModuleId,
+                                               .init = ModuleHookNothing,
+                                               .deinit = ModuleDeinitNothing},
+                                      .gauges = {&panel.base, &dial.base, nullptr}};

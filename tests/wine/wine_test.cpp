@@ -11,8 +11,6 @@
 
 namespace {
 
-
-
 std::string Wine(const std::string& args) {
   return "cd " + testsupport::WindowsDist() + " && wine panelhost.exe " + args;
 }
@@ -55,10 +53,11 @@ TEST(Wine, RendersTheTestGaugeLikeLinux) {
   const std::string args =
       " panel700 --set 500=30 --set 501=42 --set 502=1 --set 503=2.5 --click 10,10 -o ";
   const auto onLinux = testsupport::Run(testsupport::Panelhost() + " render " +
-                         testsupport::TestModulePath("testgauge") + args + (dir.path() / "l.png").string());
+                                        testsupport::TestModulePath("testgauge") + args +
+                                        (dir.path() / "l.png").string());
   ASSERT_EQ(onLinux.exitCode, 0) << onLinux.output;
-  const auto windows =
-      testsupport::Run(Wine("render tests/testgauge.dll" + args + "Z:" + (dir.path() / "w.png").string()));
+  const auto windows = testsupport::Run(
+      Wine("render tests/testgauge.dll" + args + "Z:" + (dir.path() / "w.png").string()));
   ASSERT_EQ(windows.exitCode, 0) << windows.output;
   const std::string a = Slurp((dir.path() / "l.png").string());
   ASSERT_FALSE(a.empty());
