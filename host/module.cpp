@@ -6,8 +6,9 @@
 #include "host/host.h"
 
 #if defined(_WIN32)
-#include <psapi.h>
 #include <windows.h>
+// psapi.h needs the types windows.h declares.
+#include <psapi.h>
 #else
 #include <dlfcn.h>
 #include <link.h>
