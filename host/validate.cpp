@@ -58,6 +58,8 @@ class Checker {
   template <typename T>
   bool Inside(const T* p, const std::string& check, const std::string& record,
               const std::string& field, std::size_t count = 1) {
+    // T may itself be a pointer (a list entry): its size is what is read.
+    // NOLINTNEXTLINE(bugprone-sizeof-expression)
     if (p != nullptr && m_.Contains(p, sizeof(T) * count)) return true;
     Fail(check, record, field,
          p == nullptr ? "null address" : "address " + Addr(p) + " lies outside the module");
@@ -79,8 +81,8 @@ class Checker {
             const std::string& field) {
     // Bytes, not values: a zero field is all zero bits (-0.0 is not).
     Word zero{};
-    if (std::memcmp(&value, &zero, sizeof(Word)) !=
-        0) {  // NOLINT(bugprone-suspicious-memory-comparison)
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
+    if (std::memcmp(&value, &zero, sizeof(Word)) != 0) {
       Fail(check, record, field, "must be 0 in the module");
     }
   }
